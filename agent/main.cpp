@@ -1,2 +1,8 @@
 #include <windows.h>
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) { return 0; }
+
+#include "agent/app.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR command_tail, int) {
+  CZUApp app;
+  return app.Run(command_tail);
+}

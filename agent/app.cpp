@@ -1,0 +1,225 @@
+#include "agent/app.h"
+
+#include <objbase.h>
+#include <ole2.h>
+// GDI+ headers need min/max and the full windows.h.
+#include <algorithm>
+using std::max;
+using std::min;
+#include <gdiplus.h>
+
+#include "agent/command_line.h"
+#include "agent/connectivity.h"
+#include "agent/info/my_reg_key.h"
+#include "agent/info/settings.h"
+#include "agent/resource.h"
+#include "agent/setup_dialog.h"
+#include "agent/shortcuts.h"
+#include "agent/startup_hooks.h"
+#include "common/autorun.h"
+#include "common/framework/window.h"
+#include "common/identity.h"
+#include "common/platform.h"
+
+namespace {
+
+CZUApp* g_app = nullptr;
+
+constexpr wchar_t kActiveXMutex[] = L"Global\\ZEFO Update ActiveX Mutex";
+constexpr wchar_t kUncheckItemFile[] = L"C:\\Update\\UncheckItem.dat";
+
+void DeleteSettingsFile() {
+  const std::wstring path = GetSettingsFilePath();
+  DWORD attrs = ::GetFileAttributesW(path.c_str());
+  if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY))
+    ::SetFileAttributesW(path.c_str(), attrs & ~FILE_ATTRIBUTE_READONLY);
+  ::DeleteFileW(path.c_str());
+}
+
+void WaitForNetwork() {
+  for (int i = 0; i < 90 && !IsConnected(); ++i) ::Sleep(1000);
+}
+
+void BringToFront(HWND wnd) {
+  HWND fg = ::GetForegroundWindow();
+  DWORD fg_thread = fg ? ::GetWindowThreadProcessId(fg, nullptr) : 0;
+  DWORD me = ::GetCurrentThreadId();
+  bool attached = fg_thread && fg_thread != me && ::AttachThreadInput(me, fg_thread, TRUE);
+  ::SetForegroundWindow(wnd);
+  if (attached) ::AttachThreadInput(me, fg_thread, FALSE);
+}
+
+}  // namespace
+
+CZUApp& TheApp() { return *g_app; }
+
+CZUApp::CZUApp() { g_app = this; }
+
+CZUApp::~CZUApp() {
+  main_window_.reset();
+  g_app = nullptr;
+}
+
+int CZUApp::Run(const wchar_t* command_tail) {
+  int exit_code = 0;
+  if (InitInstance(command_tail ? command_tail : L"")) {
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+  ExitInstance();
+  return exit_code;
+}
+
+bool CZUApp::InitInstance(const std::wstring& tail) {
+  Gdiplus::GdiplusStartupInput gdiplus_input;
+  Gdiplus::GdiplusStartup(&gdiplus_token_, &gdiplus_input, nullptr);
+
+  if (FAILED(::OleInitialize(nullptr))) {
+    ::MessageBoxW(nullptr, L"Failed to initialize OLE", nullptr, MB_OK | MB_ICONSTOP);
+    return false;
+  }
+  ole_initialized_ = true;
+  if (FAILED(::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
+                                    RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr)))
+    return false;
+
+  ::LoadLibraryW(L"riched20.dll");  // for the Options dialog's text
+  resources_.reset(::LoadLibraryW(L"ZURes.dll"));
+  if (resources_) zu::SetResourceModule(resources_.get());
+
+  const AgentSwitch sw = ClassifyCommandLine(tail);
+  switch (sw) {
+    case AgentSwitch::kClear:
+      RemoveShortcuts();
+      UnregisterAutorun();
+      DeleteSettingsFile();
+      ::DeleteFileW(kUncheckItemFile);
+      return false;
+    case AgentSwitch::kHaltAll:
+      observer_.RequestGlobalShutdown();
+      return false;
+    case AgentSwitch::kPreInstall:
+      CreateShortcuts();
+      RegisterAutorun(L"/Stationary");
+      return false;
+    default:
+      break;
+  }
+
+  PrepareSettingsFile();
+
+  const std::wstring mutex_name = zu::LoadResString(IDS_APP_TITLE, L"ZEFO Update");
+  session_mutex_.reset(::CreateMutexW(nullptr, TRUE, mutex_name.c_str()));
+  // Access denied means the name exists with stricter security: also a
+  // running agent.
+  const DWORD create_error = ::GetLastError();
+  if (!session_mutex_ || create_error == ERROR_ALREADY_EXISTS) {
+    if (sw == AgentSwitch::kHalt)
+      observer_.RequestSessionShutdown();
+    else
+      ForwardToRunningAgent(tail);
+    session_mutex_.reset();  // not ours: never release it
+    return false;
+  }
+
+  if (!observer_.IsObserverPresent()) {
+    observer_.SetEventSink(this);
+    observer_.Start();
+  }
+  options_dialog_ = nullptr;
+
+  CMyRegKey().CheckFirstRun();
+  RunStartupHooks();
+  if (IsVistaOrLater()) CacheIdentity();
+
+  switch (sw) {
+    case AgentSwitch::kStationary:
+      break;
+    case AgentSwitch::kShowPage:
+      WaitForNetwork();
+      RegisterAutorun(L"/Stationary");
+      break;
+    case AgentSwitch::kInstall:
+      if (IsUserAdministrator()) RunInstallingStep();
+      break;
+    case AgentSwitch::kDisableButton:
+      disable_button_ = true;
+      OpenOptions();
+      break;
+    default:
+      OpenOptions();
+      break;
+  }
+  return CreateMainWindow();
+}
+
+void CZUApp::RunInstallingStep() {
+  // The control works on the same files while it holds this mutex.
+  zu::UniqueHandle mutex(::CreateMutexW(nullptr, TRUE, kActiveXMutex));
+  const bool owned = mutex && ::GetLastError() != ERROR_ALREADY_EXISTS;
+  // The installing dialog runs here once it exists.
+  if (owned) ::ReleaseMutex(mutex.get());
+}
+
+bool CZUApp::CreateMainWindow() {
+  main_window_ = std::make_unique<CMainWnd>();
+  return main_window_->Create();
+}
+
+void CZUApp::ForwardToRunningAgent(const std::wstring& tail) {
+  struct Request {
+    UINT message;
+    WPARAM wparam;
+  } request{::RegisterWindowMessageW(kNotifyMessageName),
+            ClassifyCommandLine(tail) == AgentSwitch::kShowPage ? kRequestSupportPage
+                                                                : kRequestOptions};
+  ::EnumWindows(
+      [](HWND wnd, LPARAM lp) -> BOOL {
+        if (!::GetPropW(wnd, kNotifyProperty)) return TRUE;
+        auto* r = reinterpret_cast<Request*>(lp);
+        ::PostMessageW(wnd, r->message, r->wparam, 0);
+        ::SetForegroundWindow(::GetLastActivePopup(wnd));
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&request));
+}
+
+void CZUApp::OpenOptions() {
+  if (options_open_) {
+    if (CSetupDialog* open = options_dialog_; open && open->hwnd()) BringToFront(open->hwnd());
+    return;
+  }
+  options_open_ = true;
+  auto dialog = std::make_unique<CSetupDialog>();
+  options_dialog_ = dialog.get();
+  const INT_PTR result = dialog->DoModal(nullptr);
+  options_open_ = false;
+  if (result == IDOK) {
+    CMyRegKey().SetFirstRun(0);
+    WriteSuppressBalloon(!options_.auto_check ? 2 : options_.balloons_suppressed ? 1 : 0);
+  }
+  options_dialog_ = nullptr;
+}
+
+void CZUApp::OnShutdownRequest() {
+  // Runs on the watcher thread: only post.
+  if (CSetupDialog* dialog = options_dialog_; options_open_ && dialog && dialog->hwnd())
+    ::PostMessageW(dialog->hwnd(), WM_QUIT, 0, 0);
+  if (CMainWnd* wnd = main_window_.get(); wnd && wnd->IsWindow())
+    ::PostMessageW(wnd->hwnd(), WM_CLOSE, 0, 0);
+}
+
+void CZUApp::ExitInstance() {
+  if (gdiplus_token_) Gdiplus::GdiplusShutdown(gdiplus_token_);
+  gdiplus_token_ = 0;
+  if (session_mutex_) ::ReleaseMutex(session_mutex_.get());
+  session_mutex_.reset();
+  zu::SetResourceModule(nullptr);
+  resources_.reset();
+  observer_.Stop();
+  if (ole_initialized_) ::OleUninitialize();
+  ole_initialized_ = false;
+}
