@@ -1,0 +1,40 @@
+#pragma once
+// The machine-wide settings file "ZU.ini", shared by every user of the PC.
+// Every operation builds the path afresh and re-reads the file; nothing is
+// cached, so another process's change is seen by the next read.
+#include <string>
+
+std::wstring GetSettingsFilePath();          // ...\ProgramData\Vexa Corporation\ZEFO Update\ZU.ini
+std::wstring GetTemplateSettingsFilePath();  // "ZU.ini" beside the running executable
+
+// Creates the settings file from the template when it is missing (never
+// overwriting one that exists) and lets every user read and write it.
+void PrepareSettingsFile();
+
+// "Option" "Interval": days between automatic checks, default "1".
+std::wstring ReadInterval();
+bool WriteInterval(const std::wstring& text);
+
+// 1 during the PC's first year (from "OEMINFO.INI" in the system folder),
+// else 7; 1 without that file, 7 when the clock fails.
+int ComputeDefaultInterval();
+// The same rule for a given file.
+int ComputeDefaultIntervalFrom(const std::wstring& oeminfo_path);
+// Writes ComputeDefaultInterval() to "Interval" and returns it.
+int WriteDefaultInterval();
+
+// "Option" "SuppressBallonPopUp": 0 normal, 1 no balloons, 2 no automatic checks.
+int ReadSuppressBalloon();
+bool WriteSuppressBalloon(int n);
+
+std::wstring ReadInfoFileURLBase();             // "Setting" "InfoFileURLBase", default ""
+std::wstring ReadUseModelCode();                // "Option" "UseModelCode", default "0"
+std::wstring ReadLanguage();                    // "Option" "Language", default "NONE"
+std::wstring ReadUseSystemDefaultUILanguage();  // "Option" ..., default "0"
+
+// True with the text when the key holds a non-empty value.
+bool ReadURLForInvalidInfoFile(std::wstring* url);
+bool ReadURLForInvalidSupportPage(std::wstring* url);
+
+// "Option" "ReceiveTimeout" in milliseconds, default 6000 (read by the control).
+int ReadReceiveTimeout();
