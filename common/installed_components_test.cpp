@@ -1,0 +1,172 @@
+#include "common/installed_components.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const std::wstring kRoot = kSharedInfoKey;
+const wchar_t kBackup[] = L"SOFTWARE\\ZEFO Tests\\Shared Info backup";
+
+bool KeyExists(const std::wstring& path) {
+  HKEY k;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+    return false;
+  ::RegCloseKey(k);
+  return true;
+}
+
+bool CopyTree(const std::wstring& from, const std::wstring& to) {
+  HKEY src, dst;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, from.c_str(), 0, KEY_READ, &src) != ERROR_SUCCESS)
+    return false;
+  bool ok = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &dst, nullptr) == ERROR_SUCCESS;
+  if (ok) {
+    ok = ::RegCopyTreeW(src, nullptr, dst) == ERROR_SUCCESS;
+    ::RegCloseKey(dst);
+  }
+  ::RegCloseKey(src);
+  return ok;
+}
+
+// The database is machine state: whatever was there is kept under a backup
+// key (which also survives a crashed run) and put back at the end.
+class InstalledComponentsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!KeyExists(kBackup) && KeyExists(kRoot)) {
+      ASSERT_TRUE(CopyTree(kRoot, kBackup));
+    }
+  }
+  static void TearDownTestSuite() {
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRoot.c_str());
+    if (KeyExists(kBackup) && CopyTree(kBackup, kRoot))
+      ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kBackup);
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\ZEFO Tests");  // only when empty
+  }
+  void SetUp() override { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRoot.c_str()); }
+
+  static void Raw(const std::wstring& key, const wchar_t* name, DWORD type, const void* data,
+                  DWORD bytes) {
+    HKEY k;
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kRoot + L"\\" + key).c_str(), 0, nullptr, 0,
+                                KEY_ALL_ACCESS, nullptr, &k, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegSetValueExW(k, name, 0, type, static_cast<const BYTE*>(data), bytes));
+    ::RegCloseKey(k);
+  }
+  static void Text(const std::wstring& key, const wchar_t* name, const std::wstring& value,
+                   DWORD type = REG_SZ) {
+    Raw(key, name, type, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  }
+};
+
+TEST_F(InstalledComponentsTest, EachPlaceHasItsOwnCaseRule) {
+  Text(L"PatchDB\\SP100", L"patchid", L"sp100");
+  Text(L"AppDB\\Player", L"appid", L"App-Player");
+  Text(L"AppDB\\Player\\PatchList\\1", L"patchid", L"Fix-7");
+
+  EXPECT_TRUE(IsComponentInstalled(L"SP100"));
+  EXPECT_TRUE(IsComponentInstalled(L"sp100"));
+  EXPECT_TRUE(IsComponentInstalled(L"app-PLAYER"));
+  EXPECT_TRUE(IsComponentInstalled(L"Fix-7"));
+  EXPECT_FALSE(IsComponentInstalled(L"FIX-7"));  // an application's patch: exact only
+  EXPECT_FALSE(IsComponentInstalled(L"Fix-"));
+  EXPECT_FALSE(IsComponentInstalled(L"Player"));  // sub-key names of AppDB mean nothing
+  EXPECT_FALSE(IsComponentInstalled(L"1"));
+}
+
+TEST_F(InstalledComponentsTest, PatchKeyWithOtherIdStillSearchesApplications) {
+  Text(L"PatchDB\\SP200", L"patchid", L"SP999");
+  EXPECT_FALSE(IsComponentInstalled(L"SP200"));
+  EXPECT_FALSE(IsComponentInstalled(L"SP999"));  // filed under another name
+
+  // Several applications, the match in the last one; one without a
+  // PatchList and one whose PatchList is a value, not a key.
+  Text(L"AppDB\\A", L"appid", L"AppA");
+  Text(L"AppDB\\B", L"PatchList", L"SP200");
+  Text(L"AppDB\\C\\PatchList\\x", L"patchid", L"SP201");
+  Text(L"AppDB\\C\\PatchList\\y", L"patchid", L"SP200");
+  EXPECT_TRUE(IsComponentInstalled(L"SP200"));
+  EXPECT_TRUE(IsComponentInstalled(L"SP201"));
+}
+
+TEST_F(InstalledComponentsTest, EmptyIdentifierAndMissingKeys) {
+  EXPECT_FALSE(IsComponentInstalled(L"SP1"));  // no database at all
+  Text(L"AppDB\\Empty", L"appid", L"");
+  Text(L"AppDB\\Empty\\PatchList\\p", L"patchid", L"");
+  EXPECT_FALSE(IsComponentInstalled(L""));
+
+  // Only PatchDB: the lookup ends there.
+  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (kRoot + L"\\AppDB").c_str());
+  Text(L"PatchDB\\SP1", L"patchid", L"SP1");
+  Text(L"PatchDB\\SP2", L"other", L"SP2");
+  EXPECT_TRUE(IsComponentInstalled(L"SP1"));
+  EXPECT_FALSE(IsComponentInstalled(L"SP2"));
+  EXPECT_FALSE(IsComponentInstalled(L"SP3"));
+}
+
+TEST_F(InstalledComponentsTest, BadValuesCountAsNotRecorded) {
+  const DWORD number = 5;
+  const std::wstring bytes = L"BIN1";
+  Raw(L"AppDB\\dword", L"appid", REG_DWORD, &number, sizeof(number));
+  Raw(L"AppDB\\binary", L"appid", REG_BINARY, bytes.c_str(), 10);
+  const wchar_t multi[] = L"MULTI\0";
+  Raw(L"AppDB\\multi", L"appid", REG_MULTI_SZ, multi, sizeof(multi));
+  Text(L"AppDB\\expand", L"appid", L"%SystemRoot%", REG_EXPAND_SZ);
+  Text(L"AppDB\\longest", L"appid", std::wstring(259, L'L'));
+  Text(L"AppDB\\toolong", L"appid", std::wstring(260, L'T'));
+  Text(L"AppDB\\huge\\PatchList\\p", L"patchid", std::wstring(5000, L'H'));
+  // Without a terminator: fits only while the text leaves room for one.
+  const std::wstring unterminated(260, L'U');
+  Raw(L"AppDB\\unterminated", L"appid", REG_SZ, unterminated.c_str(), 520);
+  Text(L"AppDB\\zz-after", L"appid", L"Later");
+
+  EXPECT_FALSE(IsComponentInstalled(L"5"));
+  EXPECT_FALSE(IsComponentInstalled(L"BIN1"));
+  EXPECT_FALSE(IsComponentInstalled(L"MULTI"));
+  EXPECT_TRUE(IsComponentInstalled(L"%systemroot%"));  // read as stored, never expanded
+  EXPECT_TRUE(IsComponentInstalled(std::wstring(259, L'l')));
+  EXPECT_FALSE(IsComponentInstalled(std::wstring(260, L'T')));
+  EXPECT_FALSE(IsComponentInstalled(std::wstring(259, L'T')));
+  EXPECT_FALSE(IsComponentInstalled(std::wstring(5000, L'H')));
+  EXPECT_FALSE(IsComponentInstalled(unterminated));
+  EXPECT_TRUE(IsComponentInstalled(L"later"));  // the bad ones did not stop the walk
+}
+
+TEST_F(InstalledComponentsTest, IdentifierIsNeverAKeyPath) {
+  // "A\B" cannot be a key name: a deeper key recording it is not its entry.
+  Text(L"PatchDB\\A\\B", L"patchid", L"A\\B");
+  EXPECT_FALSE(IsComponentInstalled(L"A\\B"));
+  Text(L"PatchDB\\..", L"patchid", L"..");
+  EXPECT_TRUE(IsComponentInstalled(L".."));  // the registry has no parent step
+  Text(L"AppDB\\x", L"appid", L"A\\B");
+  EXPECT_TRUE(IsComponentInstalled(L"A\\B"));  // as a stored value it is fine
+}
+
+TEST_F(InstalledComponentsTest, SearchLetsCallersChooseTheTests) {
+  Text(L"PatchDB\\SP300-X", L"patchid", L"SP300-X");
+  Text(L"AppDB\\a\\PatchList\\p", L"patchid", L"fix-9");
+  const auto starts = [](std::wstring p) {
+    return [p](const std::wstring& s) { return s.compare(0, p.size(), p) == 0; };
+  };
+  ComponentSearch prefix;
+  prefix.app_patchid = starts(L"fix");
+  EXPECT_TRUE(SearchComponentDatabase(prefix));
+  prefix.app_patchid = starts(L"FIX");
+  EXPECT_FALSE(SearchComponentDatabase(prefix));
+
+  ComponentSearch patch_only;
+  patch_only.patchdb_key = L"SP300-X";
+  patch_only.patchdb_patchid = starts(L"SP300");
+  EXPECT_TRUE(SearchComponentDatabase(patch_only));
+  patch_only.patchdb_key = L"SP300";
+  EXPECT_FALSE(SearchComponentDatabase(patch_only));
+}
+
+}  // namespace
