@@ -14,3 +14,10 @@ zu_add_test(NAME identity_tests
     installed_components_test.cpp
   LIBS zucommon
   LOCKS machine_state)
+
+# The same WMI tests against made-up firmware values (skipped without root).
+add_test(NAME identity_fake_smbios_tests
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/fake_smbios_test.sh
+          ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:identity_tests>)
+set_tests_properties(identity_fake_smbios_tests PROPERTIES
+  RESOURCE_LOCK machine_state SKIP_RETURN_CODE 77 TIMEOUT 300)

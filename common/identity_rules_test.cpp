@@ -55,35 +55,20 @@ TEST(IdentityRules, DecodesOnlyStringValuesThatFitTheBuffer) {
     return DecodeComponentText(type, data.data(), data.size() * sizeof(wchar_t), out);
   };
   std::wstring text;
-  const std::wstring with_nul(L"SP1\0", 4);
-  EXPECT_TRUE(decode(1, with_nul, &text));  // REG_SZ
-  EXPECT_EQ(L"SP1", text);
+  EXPECT_TRUE(decode(1, std::wstring(L"A\0B\0", 4), &text));  // REG_SZ, up to the first null
+  EXPECT_EQ(L"A", text);
   EXPECT_TRUE(decode(2, L"%TEMP%", &text));  // REG_EXPAND_SZ, not expanded
   EXPECT_EQ(L"%TEMP%", text);
-  EXPECT_TRUE(decode(1, std::wstring(L"A\0B\0", 4), &text));  // up to the first null
-  EXPECT_EQ(L"A", text);
-  EXPECT_TRUE(decode(1, L"", &text));
-  EXPECT_EQ(L"", text);
-
-  text = L"untouched";
-  EXPECT_FALSE(decode(3, with_nul, &text));  // REG_BINARY
-  EXPECT_FALSE(decode(4, with_nul, &text));  // REG_DWORD
-  EXPECT_FALSE(decode(7, with_nul, &text));  // REG_MULTI_SZ
-  EXPECT_EQ(L"untouched", text);
-
   // 259 characters and the terminator fill the buffer exactly.
-  EXPECT_TRUE(decode(1, std::wstring(259, L'x') + L'\0', &text));
-  EXPECT_EQ(259u, text.size());
   EXPECT_TRUE(decode(1, std::wstring(259, L'x'), &text));
+  EXPECT_EQ(259u, text.size());
+
   text = L"untouched";
+  for (std::uint32_t other : {3u, 4u, 7u})  // REG_BINARY, REG_DWORD, REG_MULTI_SZ
+    EXPECT_FALSE(decode(other, std::wstring(L"SP1\0", 4), &text));
   EXPECT_FALSE(decode(1, std::wstring(260, L'x'), &text));  // no room for the terminator
   EXPECT_FALSE(decode(1, std::wstring(260, L'x') + L'\0', &text));
   EXPECT_EQ(L"untouched", text);
-
-  // An odd trailing byte is not half a character.
-  const wchar_t odd[] = L"AB";
-  EXPECT_TRUE(DecodeComponentText(1, odd, 5, &text));
-  EXPECT_EQ(L"AB", text);
 }
 
 TEST(IdentityRules, KeyNamesAreSingleRegistryNames) {

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <thread>
@@ -14,67 +13,39 @@
 
 namespace {
 
-// What the machine's firmware says. The lab's Wine reports fixed values;
-// the fake-firmware run passes its own through the environment.
-struct Firmware {
-  std::wstring name = L"Wine";
-  std::wstring identifying_number = L"0";
-  std::wstring bios = L"Wine";
-  static std::wstring Env(const wchar_t* var, std::wstring fallback) {
-    const wchar_t* v = _wgetenv(var);
-    return v ? std::wstring(v) : fallback;
-  }
-  Firmware() {
-    name = Env(L"ZU_SMBIOS_NAME", name);
-    identifying_number = Env(L"ZU_SMBIOS_IDNUM", identifying_number);
-    bios = Env(L"ZU_SMBIOS_BIOS", bios);
-  }
-};
-
-// The fake-firmware run says how it expects the number to be cut, so the
-// cut is checked against a second opinion, not against the code under test.
-std::optional<std::pair<std::wstring, std::wstring>> ExpectedCut() {
-  const wchar_t* code = _wgetenv(L"ZU_SMBIOS_CODE");
-  const wchar_t* serial = _wgetenv(L"ZU_SMBIOS_SERIAL");
-  if (code && serial) return std::make_pair(std::wstring(code), std::wstring(serial));
-  if (Firmware().identifying_number == L"0") return std::nullopt;  // Wine's: no separator
-  ADD_FAILURE() << "ZU_SMBIOS_CODE and ZU_SMBIOS_SERIAL must come with ZU_SMBIOS_IDNUM";
-  return std::nullopt;
+// What the firmware says: the lab's Wine reports fixed values; the
+// fake-firmware run passes its own, and how the number must be cut.
+std::wstring Expect(const wchar_t* var, const wchar_t* wine) {
+  const wchar_t* v = _wgetenv(var);
+  return v ? v : wine;
 }
+const std::wstring kName = Expect(L"ZU_SMBIOS_NAME", L"Wine");
+const std::wstring kNumber = Expect(L"ZU_SMBIOS_IDNUM", L"0");  // Wine's has no separator
+const std::wstring kBios = Expect(L"ZU_SMBIOS_BIOS", L"Wine");
+const std::wstring kCode = Expect(L"ZU_SMBIOS_CODE", L"");
+const std::wstring kSerial = Expect(L"ZU_SMBIOS_SERIAL", L"");
+const wchar_t kNoNamespace[] = L"\\\\.\\root\\nosuchnamespace";
 
-TEST(WmiQuery, ReadsTheFirstObjectOfEachQuery) {
-  const Firmware fw;
-  std::wstring name, number, bios;
+TEST(WmiQuery, ReadsTheFirstObjectOrAnswersFalse) {
+  std::wstring name, bios, text = L"untouched";
   EXPECT_TRUE(QueryProductProperty(L"Name", &name));
-  EXPECT_EQ(fw.name, name);
-  EXPECT_TRUE(QueryProductProperty(L"IdentifyingNumber", &number));
-  EXPECT_EQ(fw.identifying_number, number);
+  EXPECT_EQ(kName, name);
   EXPECT_TRUE(QueryWmiProperty(kBiosQuery, L"SMBIOSBIOSVersion", &bios));
-  EXPECT_EQ(fw.bios, bios);
-}
+  EXPECT_EQ(kBios, bios);
 
-TEST(WmiQuery, FailuresAnswerFalseAndLeaveTheTextAlone) {
-  std::wstring text = L"untouched";
   EXPECT_FALSE(QueryProductProperty(L"NoSuchProperty", &text));
-  EXPECT_FALSE(QueryWmiProperty(L"Select * From Win32_BIOS Where SMBIOSBIOSVersion = "
-                                L"'no such version'",
+  EXPECT_FALSE(QueryWmiProperty(L"Select * From Win32_BIOS Where SMBIOSBIOSVersion = 'none'",
                                 L"SMBIOSBIOSVersion", &text));  // no object
   EXPECT_FALSE(QueryWmiProperty(L"Select * From NoSuchClass", L"Name", &text));
   EXPECT_FALSE(QueryWmiProperty(L"this is not WQL", L"Name", &text));
-  EXPECT_EQ(L"untouched", text);
-
   zu::ComInit com;
-  ASSERT_TRUE(com.ok());
-  CWmiSession elsewhere(L"\\\\.\\root\\nosuchnamespace");
+  CWmiSession elsewhere(kNoNamespace);
   EXPECT_FALSE(elsewhere.Connect());
   EXPECT_FALSE(elsewhere.QueryFirst(kProductQuery, L"Name", &text));
-  CWmiSession unconnected;
-  EXPECT_FALSE(unconnected.QueryFirst(kProductQuery, L"Name", &text));
   EXPECT_EQ(L"untouched", text);
 }
 
-// Runs fn on a thread of its own and then asks whether that thread was left
-// inside a single-threaded apartment.
+// Whether fn left its thread inside a single-threaded apartment.
 bool LeavesApartmentBehind(void (*fn)()) {
   bool left = true;
   std::thread([&] {
@@ -86,7 +57,8 @@ bool LeavesApartmentBehind(void (*fn)()) {
   return left;
 }
 
-TEST(WmiQuery, OwnComInitialisationIsAlwaysUndone) {
+TEST(WmiQuery, ComInitialisationIsOwnOrTheCallers) {
+  // Undone after a failed read too.
   EXPECT_FALSE(LeavesApartmentBehind([] {
     std::wstring t;
     EXPECT_TRUE(QueryProductProperty(L"Name", &t));
@@ -95,134 +67,33 @@ TEST(WmiQuery, OwnComInitialisationIsAlwaysUndone) {
     std::wstring t;
     EXPECT_FALSE(QueryProductProperty(L"NoSuchProperty", &t));
   }));
-}
-
-TEST(WmiQuery, CallerInitialisedModeUsesTheCallersApartment) {
   std::thread([] {
-    std::wstring t = L"untouched";
-    // No apartment on this thread, and the query must not make one.
+    std::wstring t;
+    // Without an apartment the caller-initialised read must not make one.
     EXPECT_FALSE(QueryProductProperty(L"Name", &t, WmiCom::kCallerInitialized));
-    EXPECT_EQ(L"untouched", t);
     {
-      zu::ComInit com;
-      ASSERT_TRUE(com.ok());
+      zu::ComInit sta;
       EXPECT_TRUE(QueryProductProperty(L"Name", &t, WmiCom::kCallerInitialized));
-      EXPECT_EQ(Firmware().name, t);
     }
-    // An existing multithreaded apartment is fine for the standalone read too.
+    // The standalone read accepts a multithreaded apartment already there.
     zu::ComInit mta(COINIT_MULTITHREADED);
-    ASSERT_TRUE(mta.ok());
     t.clear();
     EXPECT_TRUE(QueryProductProperty(L"Name", &t));
-    EXPECT_EQ(Firmware().name, t);
+    EXPECT_EQ(kName, t);
   }).join();
 }
 
 TEST(Identity, ModelCodeAndSerialNumberComeFromTheIdentifyingNumber) {
-  const Firmware fw;
-  std::wstring name, number = L"stale";
+  std::wstring name, number = L"stale", code = L"none", serial = L"none";
   EXPECT_TRUE(GetModelName(&name));
-  EXPECT_EQ(fw.name, name);
+  EXPECT_EQ(kName, name);
   GetIdentifyingNumber(&number);
-  EXPECT_EQ(fw.identifying_number, number);
-
-  std::wstring code = L"none", serial = L"none";
-  const auto cut = ExpectedCut();
-  EXPECT_EQ(cut.has_value(), GetModelCode(&code));
-  EXPECT_EQ(cut.has_value(), GetSerialNumber(&serial));
-  EXPECT_EQ(cut ? cut->first : L"none", code);
-  EXPECT_EQ(cut ? cut->second : L"none", serial);
-}
-
-// Keeps the three cache values as they were (or absent) around each test.
-class IdentityCacheTest : public ::testing::Test {
- protected:
-  struct Saved {
-    explicit Saved(const wchar_t* n) : name(n) {}
-    const wchar_t* name;
-    bool present = false;
-    DWORD type = 0;
-    std::vector<BYTE> data;
-  };
-  void SetUp() override {
-    HKEY k;
-    key_existed_ = ::RegOpenKeyExW(HKEY_CURRENT_USER, kIdentityCacheKey, 0, KEY_READ, &k) ==
-                   ERROR_SUCCESS;
-    for (Saved& s : saved_) {
-      if (!key_existed_) break;
-      DWORD size = 0;
-      if (::RegQueryValueExW(k, s.name, nullptr, &s.type, nullptr, &size) != ERROR_SUCCESS)
-        continue;
-      s.data.resize(size);
-      s.present = ::RegQueryValueExW(k, s.name, nullptr, &s.type, s.data.data(), &size) ==
-                  ERROR_SUCCESS;
-      s.data.resize(size);
-    }
-    if (key_existed_) ::RegCloseKey(k);
-    for (Saved& s : saved_) Put(s.name, L"sentinel");
-  }
-  void TearDown() override {
-    if (!key_existed_) {
-      ::RegDeleteTreeW(HKEY_CURRENT_USER, kIdentityCacheKey);
-      return;
-    }
-    HKEY k;
-    ASSERT_EQ(ERROR_SUCCESS,
-              ::RegOpenKeyExW(HKEY_CURRENT_USER, kIdentityCacheKey, 0, KEY_SET_VALUE, &k));
-    for (Saved& s : saved_) {
-      if (s.present)
-        ::RegSetValueExW(k, s.name, 0, s.type, s.data.data(), static_cast<DWORD>(s.data.size()));
-      else
-        ::RegDeleteValueW(k, s.name);
-    }
-    ::RegCloseKey(k);
-  }
-  static void Put(const wchar_t* name, const std::wstring& value) {
-    ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, kIdentityCacheKey, name, value));
-  }
-  // The raw value: type and text, so that a wrong type shows.
-  static std::wstring Get(const wchar_t* name) {
-    HKEY k;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kIdentityCacheKey, 0, KEY_READ, &k) != ERROR_SUCCESS)
-      return L"<no key>";
-    wchar_t buf[300] = {};
-    DWORD type = 0, size = sizeof(buf) - sizeof(wchar_t);
-    const LONG rc = ::RegQueryValueExW(k, name, nullptr, &type, reinterpret_cast<BYTE*>(buf),
-                                       &size);
-    ::RegCloseKey(k);
-    if (rc != ERROR_SUCCESS) return L"<missing>";
-    if (type != REG_SZ) return L"<not REG_SZ>";
-    return buf;
-  }
-
-  bool key_existed_ = false;
-  Saved saved_[3] = {Saved(kCacheModelName), Saved(kCacheIdentifyingNumber),
-                     Saved(kCacheBiosVersion)};
-};
-
-TEST_F(IdentityCacheTest, WritesTheRawTexts) {
-  const Firmware fw;
-  zu::ComInit com;
-  ASSERT_TRUE(com.ok());
-  CacheIdentity();
-  EXPECT_EQ(fw.name, Get(kCacheModelName));
-  EXPECT_EQ(fw.identifying_number, Get(kCacheIdentifyingNumber));  // not cut, not trimmed
-  EXPECT_EQ(fw.bios, Get(kCacheBiosVersion));
-}
-
-TEST_F(IdentityCacheTest, WritesNothingWithoutAConnection) {
-  zu::ComInit com;
-  ASSERT_TRUE(com.ok());
-  CWmiSession elsewhere(L"\\\\.\\root\\nosuchnamespace");
-  CacheIdentity(elsewhere);
-  EXPECT_EQ(L"sentinel", Get(kCacheModelName));
-  EXPECT_EQ(L"sentinel", Get(kCacheIdentifyingNumber));
-  EXPECT_EQ(L"sentinel", Get(kCacheBiosVersion));
-
-  // It relies on the caller's apartment: on a thread without one WMI cannot
-  // be reached at all.
-  std::thread([] { CacheIdentity(); }).join();
-  EXPECT_EQ(L"sentinel", Get(kCacheModelName));
+  EXPECT_EQ(kNumber, number);
+  const bool cut = !kCode.empty() || !kSerial.empty();
+  EXPECT_EQ(cut, GetModelCode(&code));
+  EXPECT_EQ(cut, GetSerialNumber(&serial));
+  EXPECT_EQ(cut ? kCode : L"none", code);
+  EXPECT_EQ(cut ? kSerial : L"none", serial);
 }
 
 // A real connection where one chosen property cannot be read.
@@ -231,28 +102,94 @@ class FailingProperty : public CWmiSession {
   explicit FailingProperty(std::wstring property) : property_(std::move(property)) {}
   bool QueryFirst(const std::wstring& wql, const std::wstring& property,
                   std::wstring* text) override {
-    if (property == property_) return false;
-    return CWmiSession::QueryFirst(wql, property, text);
+    return property != property_ && CWmiSession::QueryFirst(wql, property, text);
   }
 
  private:
   std::wstring property_;
 };
 
-TEST_F(IdentityCacheTest, OneFailedQueryWritesEmptyAndTheRestStillRun) {
-  const Firmware fw;
+// Puts the cache key back as it was: its values, or no key (and no new
+// parent keys) at all.
+class IdentityCacheTest : public ::testing::Test {
+ protected:
+  const std::vector<std::wstring> keys_ = {L"SOFTWARE\\Vexa Corporation",
+                                           L"SOFTWARE\\Vexa Corporation\\ZEFO Update",
+                                           kIdentityCacheKey};
+  const std::vector<std::wstring> names_ = {kCacheModelName, kCacheIdentifyingNumber,
+                                            kCacheBiosVersion};
+  std::vector<bool> existed_;
+  std::vector<std::optional<std::pair<DWORD, std::vector<BYTE>>>> saved_;
+
+  void SetUp() override {
+    for (const std::wstring& k : keys_) {
+      HKEY h;
+      existed_.push_back(::RegOpenKeyExW(HKEY_CURRENT_USER, k.c_str(), 0, KEY_READ, &h) == 0);
+      if (existed_.back()) ::RegCloseKey(h);
+    }
+    for (const std::wstring& n : names_) {
+      std::vector<BYTE> data(4096);
+      DWORD type = 0, size = static_cast<DWORD>(data.size());
+      if (::RegGetValueW(HKEY_CURRENT_USER, kIdentityCacheKey, n.c_str(), RRF_RT_ANY |
+                         RRF_NOEXPAND, &type, data.data(), &size) == ERROR_SUCCESS) {
+        data.resize(size);
+        saved_.emplace_back(std::make_pair(type, data));
+      } else {
+        saved_.emplace_back();
+      }
+      ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, kIdentityCacheKey, n, L"sentinel"));
+    }
+  }
+  void TearDown() override {
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+      if (saved_[i])
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, kIdentityCacheKey, names_[i].c_str(),
+                          saved_[i]->first, saved_[i]->second.data(),
+                          static_cast<DWORD>(saved_[i]->second.size()));
+      else
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kIdentityCacheKey, names_[i].c_str());
+    }
+    for (std::size_t i = keys_.size(); i-- > 0;)  // innermost first
+      if (!existed_[i]) ::RegDeleteKeyW(HKEY_CURRENT_USER, keys_[i].c_str());
+  }
+  static std::wstring Get(const wchar_t* name) {
+    wchar_t buf[300] = {};
+    DWORD size = sizeof(buf);
+    if (::RegGetValueW(HKEY_CURRENT_USER, kIdentityCacheKey, name, RRF_RT_REG_SZ, nullptr, buf,
+                       &size) != ERROR_SUCCESS)
+      return L"<missing or not REG_SZ>";
+    return buf;
+  }
+};
+
+TEST_F(IdentityCacheTest, WritesTheRawTextsAndEmptyForAFailedQuery) {
   zu::ComInit com;
-  ASSERT_TRUE(com.ok());
+  CacheIdentity();
+  EXPECT_EQ(kName, Get(kCacheModelName));
+  EXPECT_EQ(kNumber, Get(kCacheIdentifyingNumber));  // not cut, not trimmed
+  EXPECT_EQ(kBios, Get(kCacheBiosVersion));
+
   FailingProperty no_number(L"IdentifyingNumber");
   CacheIdentity(no_number);
-  EXPECT_EQ(fw.name, Get(kCacheModelName));
+  EXPECT_EQ(kName, Get(kCacheModelName));
   EXPECT_EQ(L"", Get(kCacheIdentifyingNumber));
-  EXPECT_EQ(fw.bios, Get(kCacheBiosVersion));
-
+  EXPECT_EQ(kBios, Get(kCacheBiosVersion));
   FailingProperty no_name(L"Name");
   CacheIdentity(no_name);
   EXPECT_EQ(L"", Get(kCacheModelName));
-  EXPECT_EQ(fw.identifying_number, Get(kCacheIdentifyingNumber));
+  EXPECT_EQ(kNumber, Get(kCacheIdentifyingNumber));
+}
+
+TEST_F(IdentityCacheTest, WritesNothingWithoutAConnection) {
+  {
+    zu::ComInit com;
+    CWmiSession elsewhere(kNoNamespace);
+    CacheIdentity(elsewhere);
+  }
+  // Relies on the caller's apartment: on a thread without one WMI is out
+  // of reach.
+  std::thread([] { CacheIdentity(); }).join();
+  for (const std::wstring& n : names_) EXPECT_EQ(L"sentinel", Get(n.c_str()));
 }
 
 }  // namespace
