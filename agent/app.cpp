@@ -169,22 +169,26 @@ bool CZUApp::CreateMainWindow() {
   return main_window_->Create();
 }
 
+namespace {
+struct ForwardRequest {
+  UINT message;
+  WPARAM wparam;
+};
+
+BOOL CALLBACK ForwardToFirstAgentWindow(HWND wnd, LPARAM lp) {
+  if (!::GetPropW(wnd, kNotifyProperty)) return TRUE;
+  auto* r = reinterpret_cast<ForwardRequest*>(lp);
+  ::PostMessageW(wnd, r->message, r->wparam, 0);
+  ::SetForegroundWindow(::GetLastActivePopup(wnd));
+  return FALSE;
+}
+}  // namespace
+
 void CZUApp::ForwardToRunningAgent(const std::wstring& tail) {
-  struct Request {
-    UINT message;
-    WPARAM wparam;
-  } request{::RegisterWindowMessageW(kNotifyMessageName),
-            ClassifyCommandLine(tail) == AgentSwitch::kShowPage ? kRequestSupportPage
-                                                                : kRequestOptions};
-  ::EnumWindows(
-      [](HWND wnd, LPARAM lp) -> BOOL {
-        if (!::GetPropW(wnd, kNotifyProperty)) return TRUE;
-        auto* r = reinterpret_cast<Request*>(lp);
-        ::PostMessageW(wnd, r->message, r->wparam, 0);
-        ::SetForegroundWindow(::GetLastActivePopup(wnd));
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&request));
+  ForwardRequest request{::RegisterWindowMessageW(kNotifyMessageName),
+                         ClassifyCommandLine(tail) == AgentSwitch::kShowPage ? kRequestSupportPage
+                                                                             : kRequestOptions};
+  ::EnumWindows(&ForwardToFirstAgentWindow, reinterpret_cast<LPARAM>(&request));
 }
 
 void CZUApp::OpenOptions() {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/lab_support.h"
-#include "tools/uiauto/uiauto.h"
+#include "tests/ui_support.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ class AgentTest : public ::testing::Test {
   }
 
   HWND WaitOptions(DWORD pid, DWORD ms = 15000) {
-    return zu::ui::WaitForWindow(kOptionsCaption, L"", ms, pid);
+    return lab::ui::WaitForWindow(kOptionsCaption, L"", ms, pid);
   }
 
   void SetXpMode() {
@@ -140,8 +140,8 @@ TEST_F(AgentTest, SecondStartsAreForwardedToTheRunningAgent) {
     EXPECT_TRUE(second.WaitExit(10000)) << "second start must end at once";
     HWND options = WaitOptions(agent.pid());
     ASSERT_NE(nullptr, options) << "options for: " << std::string(args, args + wcslen(args));
-    ASSERT_TRUE(zu::ui::PressButton(options, IDCANCEL));
-    EXPECT_TRUE(zu::ui::WaitForWindowGone(options, 5000));
+    ASSERT_TRUE(lab::ui::PressButton(options, IDCANCEL));
+    EXPECT_TRUE(lab::ui::WaitForWindowGone(options, 5000));
   }
   // Options stay once per process: a second request brings the open one up.
   lab::Process first = lab::StartAgent(L"");
@@ -151,10 +151,10 @@ TEST_F(AgentTest, SecondStartsAreForwardedToTheRunningAgent) {
   EXPECT_TRUE(again.WaitExit(10000));
   ::Sleep(500);
   int count = 0;
-  for (HWND w : zu::ui::TopLevelWindows(agent.pid()))
-    if (zu::ui::ReadWindowText(w) == kOptionsCaption && ::IsWindowVisible(w)) ++count;
+  for (HWND w : lab::ui::TopLevelWindows(agent.pid()))
+    if (lab::ui::ReadWindowText(w) == kOptionsCaption && ::IsWindowVisible(w)) ++count;
   EXPECT_EQ(1, count);
-  zu::ui::PressButton(options, IDCANCEL);
+  lab::ui::PressButton(options, IDCANCEL);
   EXPECT_FALSE(agent.WaitExit(500)) << "the agent stays resident";
 }
 
@@ -253,7 +253,7 @@ TEST_F(AgentTest, HaltWithoutAnAgentIsAPlainStart) {
   HWND options = WaitOptions(agent.pid());
   ASSERT_NE(nullptr, options);
   // OK confirms the options: no longer a first run.
-  ASSERT_TRUE(zu::ui::PressButton(options, IDOK));
+  ASSERT_TRUE(lab::ui::PressButton(options, IDOK));
   ASSERT_TRUE(lab::WaitFor([] { return FindWindowW(nullptr, L"ZU MainWnd") != nullptr; }, 10000));
   EXPECT_EQ(0u, lab::RegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun").value_or(99));
   wchar_t suppress[16];
@@ -309,13 +309,13 @@ TEST_F(AgentTest, ResourceLibraryReplacesTexts) {
                           library.dll.c_str(), FALSE));
   lab::Process agent = lab::StartAgent(L"");
   // The dialog and the session mutex's name come from the library.
-  HWND options = zu::ui::WaitForWindow(L"Lab Options Dialog", L"", 15000, agent.pid());
+  HWND options = lab::ui::WaitForWindow(L"Lab Options Dialog", L"", 15000, agent.pid());
   ASSERT_NE(nullptr, options);
   EXPECT_FALSE(lab::AgentRunning());
   zu::UniqueHandle lab_mutex(::OpenMutexW(SYNCHRONIZE, FALSE, L"ZEFO Update Lab"));
   EXPECT_TRUE(lab_mutex);
   lab_mutex.reset();
-  zu::ui::PressButton(options, IDCANCEL);
+  lab::ui::PressButton(options, IDCANCEL);
   ASSERT_TRUE(lab::RunAgentToEnd(L"/HaltAll"));
   EXPECT_TRUE(agent.WaitExit(10000));
 
@@ -331,7 +331,7 @@ TEST_F(AgentTest, ResourceLibraryReplacesTexts) {
 TEST_F(AgentTest, InstallModeBecomesResidentQuietly) {
   lab::Process agent = lab::StartAgent(L"/s");
   ASSERT_TRUE(lab::WaitFor([] { return FindWindowW(nullptr, L"ZU MainWnd") != nullptr; }, 15000));
-  EXPECT_EQ(nullptr, zu::ui::WaitForWindow(kOptionsCaption, L"", 500, agent.pid()));
+  EXPECT_EQ(nullptr, lab::ui::WaitForWindow(kOptionsCaption, L"", 500, agent.pid()));
   // The installer mutex was given back.
   zu::UniqueHandle m(::CreateMutexW(nullptr, TRUE, L"Global\\ZEFO Update ActiveX Mutex"));
   ASSERT_TRUE(m);
