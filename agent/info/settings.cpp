@@ -70,34 +70,36 @@ int64_t FileTimeSeconds(const FILETIME& ft) {
 
 bool IsZero(const FILETIME& ft) { return ft.dwLowDateTime == 0 && ft.dwHighDateTime == 0; }
 
-// Every user may read and write the file, but only administrators and the
-// system may change its permissions or take it over. (An empty DACL would
-// hand those rights to everyone as well.)
 void GrantEveryoneReadWrite(const std::wstring& path) {
+  std::vector<unsigned char> acl = SettingsFileAcl();
+  if (acl.empty()) return;
+  std::wstring name = path;  // the API wants a writable string
+  ::SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                          nullptr, reinterpret_cast<ACL*>(acl.data()), nullptr);
+}
+
+}  // namespace
+
+std::vector<unsigned char> SettingsFileAcl() {
   BYTE everyone[SECURITY_MAX_SID_SIZE], admins[SECURITY_MAX_SID_SIZE],
       system[SECURITY_MAX_SID_SIZE];
   DWORD n1 = sizeof(everyone), n2 = sizeof(admins), n3 = sizeof(system);
   if (!::CreateWellKnownSid(WinWorldSid, nullptr, everyone, &n1) ||
       !::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &n2) ||
       !::CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &n3))
-    return;
-  const DWORD acl_bytes = sizeof(ACL) + 3 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD)) +
-                          ::GetLengthSid(everyone) + ::GetLengthSid(admins) +
-                          ::GetLengthSid(system);
-  std::vector<DWORD> storage((acl_bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
-  ACL* acl = reinterpret_cast<ACL*>(storage.data());
-  if (!::InitializeAcl(acl, acl_bytes, ACL_REVISION) ||
-      !::AddAccessAllowedAce(acl, ACL_REVISION, FILE_GENERIC_READ | FILE_GENERIC_WRITE,
-                             everyone) ||
-      !::AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, admins) ||
-      !::AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, system))
-    return;
-  std::wstring name = path;  // the API wants a writable string
-  ::SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                          nullptr, acl, nullptr);
+    return {};
+  const DWORD bytes = sizeof(ACL) + 3 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD)) +
+                      ::GetLengthSid(everyone) + ::GetLengthSid(admins) + ::GetLengthSid(system);
+  // DWORD-aligned storage, as an ACL needs.
+  std::vector<unsigned char> acl((bytes + 3) & ~3u);
+  ACL* p = reinterpret_cast<ACL*>(acl.data());
+  if (!::InitializeAcl(p, static_cast<DWORD>(acl.size()), ACL_REVISION) ||
+      !::AddAccessAllowedAce(p, ACL_REVISION, FILE_GENERIC_READ | FILE_GENERIC_WRITE, everyone) ||
+      !::AddAccessAllowedAce(p, ACL_REVISION, FILE_ALL_ACCESS, admins) ||
+      !::AddAccessAllowedAce(p, ACL_REVISION, FILE_ALL_ACCESS, system))
+    return {};
+  return acl;
 }
-
-}  // namespace
 
 std::wstring GetSettingsFilePath() {
   const std::wstring base = SpecialFolder(CSIDL_COMMON_APPDATA);

@@ -3,6 +3,7 @@
 // Every operation builds the path afresh and re-reads the file; nothing is
 // cached, so another process's change is seen by the next read.
 #include <string>
+#include <vector>
 
 std::wstring GetSettingsFilePath();          // ...\ProgramData\Vexa Corporation\ZEFO Update\ZU.ini
 std::wstring GetTemplateSettingsFilePath();  // "ZU.ini" beside the running executable
@@ -10,6 +11,10 @@ std::wstring GetTemplateSettingsFilePath();  // "ZU.ini" beside the running exec
 // Creates the settings file from the template when it is missing (never
 // overwriting one that exists) and lets every user read and write it.
 void PrepareSettingsFile();
+// The access list the settings file gets (an ACL, as bytes): every user may
+// read and write it, only administrators and the system may change its
+// permissions or owner. An empty (null) list would hand those to everyone.
+std::vector<unsigned char> SettingsFileAcl();
 
 // "Option" "Interval": days between automatic checks, default "1".
 std::wstring ReadInterval();
