@@ -327,9 +327,6 @@ class FakePrincipal : public NotImplPrincipal {
   HRESULT STDMETHODCALLTYPE put_GroupId(BSTR v) override {
     return Put(s_, p_, L"Principal.GroupId", Text(v));
   }
-  HRESULT STDMETHODCALLTYPE put_UserId(BSTR v) override {
-    return Put(s_, p_, L"Principal.UserId", Text(v));
-  }
   HRESULT STDMETHODCALLTYPE put_LogonType(TASK_LOGON_TYPE v) override {
     return Put(s_, p_, L"Principal.LogonType", std::to_wstring(v));
   }
@@ -362,12 +359,6 @@ class FakeSettings : public NotImplTaskSettings {
   HRESULT STDMETHODCALLTYPE put_ExecutionTimeLimit(BSTR v) override {
     return Put(s_, p_, L"Settings.ExecutionTimeLimit", Text(v));
   }
-  HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL v) override {
-    return Put(s_, p_, L"Settings.Enabled", Flag(v));
-  }
-  HRESULT STDMETHODCALLTYPE put_Hidden(VARIANT_BOOL v) override {
-    return Put(s_, p_, L"Settings.Hidden", Flag(v));
-  }
 
  private:
   SharedProperties p_;
@@ -387,12 +378,6 @@ class FakeTrigger : public NotImplLogonTrigger {
   HRESULT STDMETHODCALLTYPE put_Id(BSTR v) override { return Put(s_, p_, key_ + L".Id", Text(v)); }
   HRESULT STDMETHODCALLTYPE put_Delay(BSTR v) override {
     return Put(s_, p_, key_ + L".Delay", Text(v));
-  }
-  HRESULT STDMETHODCALLTYPE put_UserId(BSTR v) override {
-    return Put(s_, p_, key_ + L".UserId", Text(v));
-  }
-  HRESULT STDMETHODCALLTYPE put_StartBoundary(BSTR v) override {
-    return Put(s_, p_, key_ + L".StartBoundary", Text(v));
   }
 
  private:
@@ -440,9 +425,6 @@ class FakeAction : public NotImplExecAction {
   HRESULT STDMETHODCALLTYPE put_Path(BSTR v) override { return Put(s_, p_, key_ + L".Path", Text(v)); }
   HRESULT STDMETHODCALLTYPE put_Arguments(BSTR v) override {
     return Put(s_, p_, key_ + L".Arguments", Text(v));
-  }
-  HRESULT STDMETHODCALLTYPE put_WorkingDirectory(BSTR v) override {
-    return Put(s_, p_, key_ + L".WorkingDirectory", Text(v));
   }
   HRESULT STDMETHODCALLTYPE get_Arguments(BSTR* out) override {
     if (!out) return E_POINTER;
