@@ -38,9 +38,19 @@ class AgentTest : public ::testing::Test {
     ::DeleteFileW(lab::SettingsFile().c_str());
   }
   void TearDown() override {
+    if (HasFailure()) SaveFailureScreenshot();
     lab::StopAllAgents();
     for (const auto& lnk : Shortcuts()) ::DeleteFileW(lnk.c_str());
     ::RemoveDirectoryW(GroupDir().c_str());
+  }
+
+  // What the screen showed when the test failed, for a person to look at.
+  static void SaveFailureScreenshot() {
+    const std::wstring dir = lab::BinDir() + L"\\..\\screenshots";
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->name());
+    lab::ui::SaveScreenshot(dir + L"\\" + std::wstring(name.begin(), name.end()) + L".png");
   }
 
   // A resident agent that shows nothing at start.
@@ -69,6 +79,21 @@ class AgentTest : public ::testing::Test {
   lab::FileSnapshot settings_{lab::SettingsFile()};
   lab::FileSnapshot uncheck_{L"C:\\Update\\UncheckItem.dat"};
 };
+
+TEST_F(AgentTest, ScreenshotShowsTheOptionsDialog) {
+  lab::Process agent = lab::StartAgent(L"");
+  HWND options = WaitOptions(agent.pid());
+  ASSERT_NE(nullptr, options);
+  ::Sleep(300);
+  const std::wstring dir = lab::BinDir() + L"\\..\\screenshots";
+  ::CreateDirectoryW(dir.c_str(), nullptr);
+  const std::wstring shot = dir + L"\\options-placeholder.png";
+  ASSERT_TRUE(lab::ui::SaveScreenshot(shot));
+  const std::string png = lab::ReadFileBytes(shot);
+  ASSERT_GT(png.size(), 1000u);
+  EXPECT_EQ(std::string("\x89PNG", 4), png.substr(0, 4));
+  lab::ui::PressButton(options, IDCANCEL);
+}
 
 TEST_F(AgentTest, PreInstallOnXpThenClearRemovesEverything) {
   SetXpMode();

@@ -1,5 +1,14 @@
 #include "tests/ui_support.h"
 
+#include <objbase.h>
+
+#include <algorithm>
+using std::max;
+using std::min;
+#include <gdiplus.h>
+
+#include <memory>
+
 namespace lab::ui {
 namespace {
 struct Query {
@@ -57,6 +66,49 @@ bool WaitForWindowGone(HWND wnd, DWORD timeout_ms) {
 bool PressButton(HWND dialog, int id) {
   HWND button = ::GetDlgItem(dialog, id);
   return button && ::PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+namespace {
+bool PngEncoder(CLSID* clsid) {
+  UINT count = 0, bytes = 0;
+  if (Gdiplus::GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
+  std::unique_ptr<BYTE[]> buf(new BYTE[bytes]);
+  auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buf.get());
+  if (Gdiplus::GetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+  for (UINT i = 0; i < count; ++i) {
+    if (std::wstring(codecs[i].MimeType) == L"image/png") {
+      *clsid = codecs[i].Clsid;
+      return true;
+    }
+  }
+  return false;
+}
+}  // namespace
+
+bool SaveScreenshot(const std::wstring& png_path) {
+  Gdiplus::GdiplusStartupInput input;
+  ULONG_PTR token = 0;
+  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return false;
+  bool saved = false;
+  {
+    const int w = ::GetSystemMetrics(SM_CXSCREEN), h = ::GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = ::GetDC(nullptr);
+    HDC mem = ::CreateCompatibleDC(screen);
+    HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = ::SelectObject(mem, bmp);
+    ::BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    ::SelectObject(mem, old);
+    CLSID png;
+    if (PngEncoder(&png)) {
+      Gdiplus::Bitmap picture(bmp, nullptr);
+      saved = picture.Save(png_path.c_str(), &png, nullptr) == Gdiplus::Ok;
+    }
+    ::DeleteObject(bmp);
+    ::DeleteDC(mem);
+    ::ReleaseDC(nullptr, screen);
+  }
+  Gdiplus::GdiplusShutdown(token);
+  return saved;
 }
 
 }  // namespace lab::ui

@@ -17,5 +17,7 @@ std::wstring ReadWindowText(HWND wnd);
 // Clicks the dialog's button by posting BM_CLICK, so that a button that
 // ends a modal loop never blocks the test.
 bool PressButton(HWND dialog, int id);
+// The whole screen (the lab's Xvfb display) as a PNG file.
+bool SaveScreenshot(const std::wstring& png_path);
 
 }  // namespace lab::ui
