@@ -1,0 +1,302 @@
+#include "agent/info/info_url.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "agent/info/info_url_rules.h"
+#include "common/framework/handle.h"
+
+namespace {
+
+// A small HTTP server on 127.0.0.1 that answers by path and records each
+// request's path and user agent. "/silent" is accepted and never answered
+// until the server stops.
+class LoopbackServer {
+ public:
+  struct Request {
+    std::string path;
+    std::string user_agent;
+  };
+
+  LoopbackServer() {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+    listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    ::listen(listener_, 16);
+    int len = sizeof(addr);
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~LoopbackServer() { Stop(); }
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  void Stop() {
+    if (!thread_.joinable()) return;
+    stop_ = true;
+    thread_.join();
+    for (SOCKET s : held_) ::closesocket(s);
+    held_.clear();
+    ::closesocket(listener_);
+    ::WSACleanup();
+  }
+
+  std::wstring Url(const std::string& path) const {
+    return L"http://127.0.0.1:" + std::to_wstring(port_) + std::wstring(path.begin(), path.end());
+  }
+  int port() const { return port_; }
+  std::vector<Request> requests() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+  }
+
+ private:
+  void Serve() {
+    while (!stop_) {
+      fd_set set;
+      FD_ZERO(&set);
+      FD_SET(listener_, &set);
+      timeval wait{0, 50000};
+      if (::select(0, &set, nullptr, nullptr, &wait) <= 0) continue;
+      SOCKET s = ::accept(listener_, nullptr, nullptr);
+      if (s == INVALID_SOCKET) continue;
+      Handle(s);
+    }
+  }
+
+  void Handle(SOCKET s) {
+    DWORD ms = 5000;
+    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof(ms));
+    std::string head;
+    char buf[4096];
+    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
+      int n = ::recv(s, buf, sizeof(buf), 0);
+      if (n <= 0) break;
+      head.append(buf, n);
+    }
+    Request r;
+    size_t sp1 = head.find(' '), sp2 = head.find(' ', sp1 + 1);
+    if (sp1 != std::string::npos && sp2 != std::string::npos)
+      r.path = head.substr(sp1 + 1, sp2 - sp1 - 1);
+    for (size_t at = head.find("\r\n"); at != std::string::npos; at = head.find("\r\n", at + 2)) {
+      size_t end = head.find("\r\n", at + 2);
+      std::string line = head.substr(at + 2, end == std::string::npos ? end : end - at - 2);
+      if (_strnicmp(line.c_str(), "User-Agent:", 11) == 0) {
+        size_t v = line.find_first_not_of(' ', 11);
+        r.user_agent = v == std::string::npos ? "" : line.substr(v);
+      }
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      requests_.push_back(r);
+    }
+    if (r.path == "/silent") {
+      held_.push_back(s);
+      return;
+    }
+    std::string reply = Reply(r.path);
+    ::send(s, reply.data(), static_cast<int>(reply.size()), 0);
+    ::shutdown(s, SD_SEND);
+    ::closesocket(s);
+  }
+
+  std::string Reply(const std::string& path) {
+    auto answer = [](const char* status, const std::string& extra) {
+      return std::string("HTTP/1.1 ") + status + "\r\n" + extra +
+             "Content-Length: 2\r\nConnection: close\r\n\r\nok";
+    };
+    if (path == "/ok" || path == "/ok?a=1&b=2") return answer("200 OK", "");
+    if (path == "/error") return answer("500 Internal Server Error", "");
+    if (path == "/created") return answer("201 Created", "");
+    if (path == "/moved")
+      return answer("301 Moved Permanently",
+                    "Location: http://127.0.0.1:" + std::to_string(port_) + "/ok\r\n");
+    if (path == "/moved-missing") return answer("301 Moved Permanently", "Location: /missing\r\n");
+    if (path == "/moved-nowhere") return answer("301 Moved Permanently", "");
+    if (path == "/loop") return answer("302 Found", "Location: /loop\r\n");
+    if (path.starts_with("/chain/")) {  // /chain/N redirects N times, then answers 200
+      int n = std::atoi(path.c_str() + 7);
+      if (n <= 0) return answer("200 OK", "");
+      return answer("302 Found", "Location: /chain/" + std::to_string(n - 1) + "\r\n");
+    }
+    return answer("404 Not Found", "");
+  }
+
+  SOCKET listener_ = INVALID_SOCKET;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+  std::vector<SOCKET> held_;  // only touched by the server thread until Stop
+  std::mutex mutex_;
+  std::vector<Request> requests_;
+};
+
+const std::wstring kAgent = L"ZEFOUpdate-Client/test";
+
+TEST(ProbeURL, OnlyAFinalStatus200IsReachable) {
+  LoopbackServer server;
+  EXPECT_TRUE(ProbeURL(server.Url("/ok"), kAgent));
+  EXPECT_TRUE(ProbeURL(server.Url("/ok?a=1&b=2#part"), kAgent));
+  EXPECT_FALSE(ProbeURL(server.Url("/missing"), kAgent));
+  EXPECT_FALSE(ProbeURL(server.Url("/error"), kAgent));
+  EXPECT_FALSE(ProbeURL(server.Url("/created"), kAgent));
+  // Redirects are followed; what counts is where they end.
+  EXPECT_TRUE(ProbeURL(server.Url("/moved"), kAgent));
+  EXPECT_FALSE(ProbeURL(server.Url("/moved-missing"), kAgent));
+  EXPECT_FALSE(ProbeURL(server.Url("/moved-nowhere"), kAgent));
+  // A chain of redirects is followed only so far, and a loop ends.
+  EXPECT_TRUE(ProbeURL(server.Url("/chain/" + std::to_string(kProbeMaxRedirects)), kAgent));
+  EXPECT_FALSE(ProbeURL(server.Url("/chain/" + std::to_string(kProbeMaxRedirects + 1)), kAgent));
+  EXPECT_FALSE(ProbeURL(server.Url("/loop"), kAgent));
+
+  std::vector<LoopbackServer::Request> seen = server.requests();
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ("/ok", seen[0].path);
+  EXPECT_EQ("/ok?a=1&b=2", seen[1].path);  // the fragment stays at home
+  for (const auto& r : seen) EXPECT_EQ("ZEFOUpdate-Client/test", r.user_agent) << r.path;
+}
+
+TEST(ProbeURL, AnythingButAnHttpAnswerIsUnreachable) {
+  LoopbackServer server;
+  const int port = server.port();
+  server.Stop();  // nobody listens there now
+  EXPECT_FALSE(ProbeURL(L"http://127.0.0.1:" + std::to_wstring(port) + L"/ok", kAgent));
+  EXPECT_FALSE(ProbeURL(L"http://zefo-probe-test.invalid/page.html", kAgent));
+  EXPECT_FALSE(ProbeURL(L"ftp://127.0.0.1:" + std::to_wstring(port) + L"/ok", kAgent));
+  EXPECT_FALSE(ProbeURL(L"file:///C:/windows/win.ini", kAgent));
+  EXPECT_FALSE(ProbeURL(L"C:\\windows\\win.ini", kAgent));
+  EXPECT_FALSE(ProbeURL(L"not an address", kAgent));
+  EXPECT_FALSE(ProbeURL(L"", kAgent));
+  EXPECT_FALSE(ProbeURL(L"http://", kAgent));
+  EXPECT_FALSE(ProbeURL(L"http://" + std::wstring(5000, L'a') + L"/", kAgent));
+}
+
+// The probe runs on a worker so that a hang fails the test instead of
+// holding it; stopping the server releases a stuck probe.
+std::optional<bool> ProbeWithin(LoopbackServer& server, DWORD wait_ms,
+                                const std::function<bool()>& probe, DWORD* took) {
+  std::atomic<int> result{-1};
+  DWORD start = ::GetTickCount();
+  std::thread worker([&] { result = probe() ? 1 : 0; });
+  while (result < 0 && ::GetTickCount() - start < wait_ms) ::Sleep(20);
+  *took = ::GetTickCount() - start;
+  std::optional<bool> answer;
+  if (result >= 0) answer = result == 1;
+  server.Stop();
+  worker.join();
+  return answer;
+}
+
+TEST(ProbeURL, SilentServerTimesOut) {
+  LoopbackServer server;
+  DWORD took = 0;
+  std::optional<bool> answer = ProbeWithin(
+      server, 20000, [&] { return ProbeURL(server.Url("/silent"), kAgent, 1500); }, &took);
+  ASSERT_TRUE(answer.has_value()) << "the probe did not give up";
+  EXPECT_FALSE(*answer);
+  EXPECT_GE(took, 1000u);
+}
+
+TEST(IsURLReachable, DefaultTimeOutBoundsASilentServer) {
+  LoopbackServer server;
+  DWORD took = 0;
+  std::optional<bool> answer = ProbeWithin(
+      server, kProbeTimeoutMs + 20000, [&] { return IsURLReachable(server.Url("/silent")); },
+      &took);
+  ASSERT_TRUE(answer.has_value()) << "the probe did not give up";
+  EXPECT_FALSE(*answer);
+  EXPECT_GE(took, kProbeTimeoutMs - 1000);
+}
+
+// ---- Version.txt
+
+std::wstring BinDir() {
+  wchar_t path[MAX_PATH];
+  DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring s(path, n);
+  return s.substr(0, s.rfind(L'\\'));
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  zu::UniqueResource<zu::FileHandleTraits> f(::CreateFileW(
+      path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(f);
+  DWORD written = 0;
+  ::WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+class VersionFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t tmp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, tmp);
+    file_ = std::wstring(tmp) + L"zu-version-test.txt";
+  }
+  void TearDown() override { ::DeleteFileW(file_.c_str()); }
+  std::wstring Read(const std::string& bytes) {
+    WriteBytes(file_, bytes);
+    return ReadVersionText(file_);
+  }
+  std::wstring file_;
+};
+
+TEST_F(VersionFileTest, FirstLineOfTheFile) {
+  EXPECT_EQ(L"4.0.0.1", Read("4.0.0.1\r\n4.0.0.2\r\n"));
+  EXPECT_EQ(L"4.0.0.3", Read("4.0.0.3"));
+  EXPECT_EQ(L"", Read(""));
+  EXPECT_EQ(L"", Read("\r\n4.0"));
+  // A huge file without a line break is read only so far.
+  EXPECT_EQ(std::wstring(kVersionFileReadLimit, L'7'), Read(std::string(1 << 20, '7')));
+  ::DeleteFileW(file_.c_str());
+  EXPECT_EQ(L"", ReadVersionText(file_));
+  wchar_t tmp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, tmp);
+  EXPECT_EQ(L"", ReadVersionText(tmp));  // a folder
+}
+
+TEST_F(VersionFileTest, ReadInTheAnsiCodePage) {
+  if (::GetACP() != 1252) GTEST_SKIP() << "ANSI code page " << ::GetACP();
+  EXPECT_EQ(L"4.0 \x00e9\x20ac", Read("4.0 \xe9\x80\n"));
+}
+
+TEST(IsURLReachable, SendsTheAgentVersionAsUserAgent) {
+  const std::wstring version_file = BinDir() + L"\\Version.txt";
+  ASSERT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(version_file.c_str()))
+      << "a Version.txt beside the test is in the way";
+  LoopbackServer server;
+
+  EXPECT_TRUE(IsURLReachable(server.Url("/ok")));
+  WriteBytes(version_file, "4.0.0.1\r\n");
+  EXPECT_EQ(L"4.0.0.1", GetAgentVersion());
+  EXPECT_TRUE(IsURLReachable(server.Url("/ok")));
+  EXPECT_FALSE(IsURLReachable(server.Url("/missing")));
+  WriteBytes(version_file, std::string(300, 'v'));
+  EXPECT_TRUE(IsURLReachable(server.Url("/ok")));
+  ::DeleteFileW(version_file.c_str());
+
+  std::vector<LoopbackServer::Request> seen = server.requests();
+  ASSERT_EQ(4u, seen.size());
+  EXPECT_EQ("ZEFOUpdate-Client/", seen[0].user_agent);
+  EXPECT_EQ("ZEFOUpdate-Client/4.0.0.1", seen[1].user_agent);
+  EXPECT_EQ("ZEFOUpdate-Client/4.0.0.1", seen[2].user_agent);
+  EXPECT_EQ("ZEFOUpdate-Client/" + std::string(127 - 18, 'v'), seen[3].user_agent);
+}
+
+}  // namespace
