@@ -10,6 +10,7 @@ using std::min;
 
 #include "agent/command_line.h"
 #include "agent/connectivity.h"
+#include "agent/info/agent_message.h"
 #include "agent/info/my_reg_key.h"
 #include "agent/info/settings.h"
 #include "agent/resource.h"
@@ -166,7 +167,15 @@ void CZUApp::RunInstallingStep() {
 
 bool CZUApp::CreateMainWindow() {
   main_window_ = std::make_unique<CMainWnd>();
-  return main_window_->Create();
+  if (!main_window_->Create()) return false;
+  // Message boxes belong to the Options dialog when it is open, else to
+  // the main window.
+  SetAgentMessageOwners([this] {
+    CSetupDialog* dialog = options_dialog_;
+    return AgentMessageOwners{dialog ? dialog->hwnd() : nullptr,
+                              main_window_ ? main_window_->hwnd() : nullptr};
+  });
+  return true;
 }
 
 namespace {
@@ -217,6 +226,7 @@ void CZUApp::OnShutdownRequest() {
 }
 
 void CZUApp::ExitInstance() {
+  SetAgentMessageOwners(nullptr);
   if (gdiplus_token_) Gdiplus::GdiplusShutdown(gdiplus_token_);
   gdiplus_token_ = 0;
   if (session_mutex_) ::ReleaseMutex(session_mutex_.get());
