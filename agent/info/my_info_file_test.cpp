@@ -1,0 +1,377 @@
+#include "agent/info/my_info_file.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "agent/info/clock.h"
+#include "agent/info/my_reg_key.h"
+#include "agent/info/settings.h"
+#include "agent/info/settings_test_support.h"
+#include "agent/info/time_stamp.h"
+#include "agent/info/xml_file_reader.h"
+#include "common/installed_components.h"
+
+namespace {
+
+// A zoned stamp of an instant as a server in that zone would write it.
+std::wstring Zoned(int64_t utc, int offset_minutes, const wchar_t* zone) {
+  const TimeStampFields f = FieldsFromWallSeconds(utc + int64_t{offset_minutes} * 60);
+  wchar_t text[64];
+  std::swprintf(text, 64, L"%d-%02d-%02d-%02d:%02d-%ls", f.year, f.month, f.day, f.hour,
+                f.minute, zone);
+  return text;
+}
+
+std::string Utf8(const std::wstring& w) {
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string s(n, '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, s.data(), n, nullptr, nullptr);
+  s.pop_back();
+  return s;
+}
+
+// Test entries in the installed-components database, removed afterwards
+// together with every key the test had to create.
+class ComponentDatabase {
+ public:
+  ComponentDatabase()
+      : shared_existed_(Exists(kSharedInfoKey)),
+        app_db_existed_(Exists(AppDb())),
+        patch_db_existed_(Exists(PatchDb())) {
+    SetString(AppDb() + L"\\zu-infofile-test", L"appid", L"ZUTEST-APP");
+    SetString(AppDb() + L"\\zu-infofile-test\\PatchList\\p1", L"patchid", L"ZUTEST-APPPATCH");
+    SetString(PatchDb() + L"\\ZUTEST-DONE", L"patchid", L"ZUTEST-DONE");
+  }
+  ~ComponentDatabase() {
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (AppDb() + L"\\zu-infofile-test").c_str());
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (PatchDb() + L"\\ZUTEST-DONE").c_str());
+    if (!app_db_existed_) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, AppDb().c_str());
+    if (!patch_db_existed_) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, PatchDb().c_str());
+    if (!shared_existed_) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kSharedInfoKey);
+  }
+  ComponentDatabase(const ComponentDatabase&) = delete;
+  ComponentDatabase& operator=(const ComponentDatabase&) = delete;
+
+ private:
+  static std::wstring AppDb() { return std::wstring(kSharedInfoKey) + L"\\AppDB"; }
+  static std::wstring PatchDb() { return std::wstring(kSharedInfoKey) + L"\\PatchDB"; }
+  static bool Exists(const std::wstring& path) {
+    HKEY key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+      return false;
+    ::RegCloseKey(key);
+    return true;
+  }
+  static void SetString(const std::wstring& path, const wchar_t* name, const std::wstring& v) {
+    HKEY key;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                          &key, nullptr) != ERROR_SUCCESS)
+      return;
+    ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
+                     static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(key);
+  }
+  bool shared_existed_, app_db_existed_, patch_db_existed_;
+};
+
+class InfoFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    zu_test::UserKeySnapshot::Clear();
+    ::SHCreateDirectoryExW(nullptr, settings_.app_dir().c_str(), nullptr);
+    wchar_t dir[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH, dir);
+    path_ = std::wstring(dir) + L"zu-infofile-" + std::to_wstring(::GetCurrentProcessId()) +
+            L".xml";
+    ASSERT_TRUE(ReadClock(&now_, false));
+    now_ -= now_ % 60;  // stamps hold minutes
+  }
+  void TearDown() override { ::DeleteFileW(path_.c_str()); }
+
+  // A file loaded from the document, as a PC with the given OS tag sees it.
+  std::unique_ptr<CMyInfoFile> Open(const std::wstring& xml, const wchar_t* os_tag = L"Vista") {
+    std::ofstream(path_.c_str(), std::ios::binary) << Utf8(xml);
+    auto file = std::make_unique<CMyInfoFile>(os_tag);
+    file->Load(path_);
+    return file;
+  }
+  void VisitedAt(int64_t utc) {
+    ASSERT_TRUE(CMyRegKey().SetLastVisit(FormatTimeStamp(utc)));
+  }
+  static void SetBase(const wchar_t* base) {
+    ::WritePrivateProfileStringW(L"Setting", L"InfoFileURLBase", base,
+                                 GetSettingsFilePath().c_str());
+  }
+
+  zu_test::UserKeySnapshot user_;
+  zu_test::SettingsFileAside settings_;
+  std::wstring path_;
+  int64_t now_ = 0;
+};
+
+TEST_F(InfoFileTest, ChoosesElementsForThisSystem) {
+  const std::wstring xml =
+      L"<info>"
+      L"<a><urlauto>http://default-1/</urlauto></a>"
+      L"<a OS='vista'><urlauto>http://vista-1/</urlauto></a>"
+      L"<a OS='Vista'><urlauto>http://vista-2/</urlauto></a>"
+      L"<a><urlauto>http://default-2/</urlauto></a>"
+      L"<a OS='XP'><urlmanual>http://xp/</urlmanual></a>"
+      L"<a OS=''><urlesdinfo>http://none/</urlesdinfo></a>"
+      L"</info>";
+  std::wstring url;
+  auto vista = Open(xml, L"Vista");
+  EXPECT_TRUE(vista->FindSupportPageURL(&url, true));
+  EXPECT_EQ(url, L"http://vista-1/") << "first match, case ignored";
+  EXPECT_FALSE(vista->FindSupportPageURL(&url, false)) << "only for XP";
+  EXPECT_FALSE(vista->FindESDInfoURL(&url));
+
+  auto xp = Open(xml, L"XP");
+  EXPECT_TRUE(xp->FindSupportPageURL(&url, true));
+  EXPECT_EQ(url, L"http://default-2/") << "last default";
+  EXPECT_TRUE(xp->FindSupportPageURL(&url, false));
+  EXPECT_EQ(url, L"http://xp/");
+
+  auto old = Open(xml, L"");
+  EXPECT_TRUE(old->FindESDInfoURL(&url));
+  EXPECT_EQ(url, L"http://none/") << "an empty tag matches an empty OS";
+
+  // The questions can be asked in any order and again.
+  EXPECT_TRUE(vista->FindSupportPageURL(&url, true));
+  EXPECT_EQ(url, L"http://vista-1/");
+}
+
+TEST_F(InfoFileTest, PublicationDatesAgainstLastVisit) {
+  const std::wstring later = Zoned(now_ + 86400, 0, L"GMT");
+  const std::wstring earlier = Zoned(now_ - 86400, 0, L"GMT");
+  auto file = Open(L"<info><v OS='Vista'><lastupdate>" + later + L"</lastupdate>"
+                   L"<urgentupdate>" + earlier + L"</urgentupdate></v>"
+                   L"<lastupdate>" + earlier + L"</lastupdate>"
+                   L"<esdlastupdate>2008-13-40-99:99-GMT</esdlastupdate></info>");
+  auto empty = Open(L"<info><x/></info>");
+
+  // Never visited: any existing element reports, even a malformed one.
+  EXPECT_TRUE(file->HasNewUpdate());
+  EXPECT_TRUE(file->HasUrgentUpdate());
+  EXPECT_TRUE(file->HasNewESDUpdate());
+  EXPECT_FALSE(empty->HasNewUpdate());
+  EXPECT_FALSE(empty->HasUrgentUpdate());
+  EXPECT_FALSE(empty->HasNewESDUpdate());
+
+  VisitedAt(now_);
+  EXPECT_TRUE(file->HasNewUpdate()) << "the Vista stamp is a day later";
+  EXPECT_FALSE(file->HasUrgentUpdate()) << "a day earlier";
+  EXPECT_FALSE(file->HasNewESDUpdate()) << "a malformed stamp is never new";
+  auto xp = Open(L"<info><v OS='Vista'><lastupdate>" + later + L"</lastupdate></v>"
+                 L"<lastupdate>" + earlier + L"</lastupdate></info>",
+                 L"XP");
+  EXPECT_FALSE(xp->HasNewUpdate()) << "XP reads the default, a day earlier";
+}
+
+TEST_F(InfoFileTest, ZoneOffsetsIncludingHalfHours) {
+  VisitedAt(now_);
+  struct Case {
+    int offset_minutes;  // the zone's true offset
+    const wchar_t* zone;
+  } const zones[] = {{540, L"JST"}, {330, L"IST"}, {-210, L"CNT"}, {-60, L"CAT"}, {0, L"GMT"}};
+  for (const Case& z : zones) {
+    // Ten minutes either side of the visit, written in the zone's wall clock:
+    // only a correct offset, half hour included, puts them on the right side.
+    auto after = Open(L"<i><lastupdate>" + Zoned(now_ + 600, z.offset_minutes, z.zone) +
+                      L"</lastupdate></i>");
+    EXPECT_TRUE(after->HasNewUpdate()) << z.zone;
+    auto before = Open(L"<i><lastupdate>" + Zoned(now_ - 600, z.offset_minutes, z.zone) +
+                       L"</lastupdate></i>");
+    EXPECT_FALSE(before->HasNewUpdate()) << z.zone;
+  }
+  // Unknown zones and a missing zone count as GMT.
+  for (const wchar_t* zone : {L"XYZ", L"jst"}) {
+    auto f = Open(L"<i><lastupdate>" + Zoned(now_ + 600, 0, zone) + L"</lastupdate></i>");
+    EXPECT_TRUE(f->HasNewUpdate()) << zone;
+  }
+  std::wstring bare = Zoned(now_ - 600, 0, L"");
+  bare.pop_back();  // no "-" after the minutes
+  EXPECT_FALSE(Open(L"<i><lastupdate>" + bare + L"</lastupdate></i>")->HasNewUpdate());
+}
+
+TEST_F(InfoFileTest, UrgentUpdateNeedsADateOnceVisited) {
+  VisitedAt(now_);
+  const std::wstring later = Zoned(now_ + 86400, 0, L"GMT");
+  EXPECT_FALSE(Open(L"<i><urgentupdate></urgentupdate></i>")->HasUrgentUpdate());
+  EXPECT_FALSE(Open(L"<i><x OS='XP'><urgentupdate>" + later + L"</urgentupdate></x></i>")
+                   ->HasUrgentUpdate())
+      << "nothing for Vista";
+  EXPECT_TRUE(Open(L"<i><urgentupdate>" + later + L"</urgentupdate></i>")->HasUrgentUpdate());
+  zu_test::UserKeySnapshot::Clear();
+  EXPECT_TRUE(Open(L"<i><urgentupdate></urgentupdate></i>")->HasUrgentUpdate())
+      << "never visited";
+}
+
+TEST_F(InfoFileTest, SerialRangeRedirects) {
+  SetBase(L"http://server/info/");
+  zu_test::UserKeySnapshot::SetString(L"_Debug_Serial", L"B777");
+  std::wstring url = L"untouched";
+  struct Case {
+    const char* what;
+    std::wstring xml;
+    const wchar_t* url;  // null: no redirect
+  } const cases[] = {
+      {"no serial elements", L"<i><x/></i>", nullptr},
+      {"outside every range", L"<i><serial range='A100-A199,C123'>a.xml</serial></i>", nullptr},
+      {"open upper end", L"<i><serial range='A100-A199,B500-'>b.xml</serial></i>",
+       L"http://server/info/b.xml"},
+      {"no range redirects every PC", L"<i><serial>all.xml</serial></i>",
+       L"http://server/info/all.xml"},
+      {"specific match beats an earlier default",
+       L"<i><serial range='B-'>d.xml</serial><v OS='VISTA'><serial range='B777'>v.xml</serial></v>"
+       L"<serial range='B-'>d2.xml</serial></i>",
+       L"http://server/info/v.xml"},
+      {"last matching default",
+       L"<i><serial range='B-'>d1.xml</serial><serial range='C-'>no.xml</serial>"
+       L"<serial range='A-'>d2.xml</serial><x OS='XP'><serial>xp.xml</serial></x></i>",
+       L"http://server/info/d2.xml"},
+      {"other systems only", L"<i><x OS='XP'><serial>xp.xml</serial></x></i>", nullptr},
+  };
+  for (const Case& c : cases) {
+    auto file = Open(c.xml);
+    url = L"untouched";
+    EXPECT_EQ(file->FindRedirectURL(&url), c.url != nullptr) << c.what;
+    EXPECT_EQ(url, c.url ? c.url : L"untouched") << c.what;
+  }
+
+  // The debug serial decides: without it B777 no longer matches "B-".
+  zu_test::UserKeySnapshot::SetString(L"_Debug_Serial", L"A150");
+  auto file = Open(L"<i><serial range='B-'>b.xml</serial><serial range='A100-A199'>a.xml</serial></i>");
+  EXPECT_TRUE(file->FindRedirectURL(&url));
+  EXPECT_EQ(url, L"http://server/info/a.xml");
+}
+
+TEST_F(InfoFileTest, RedirectToItselfIsNotFollowed) {
+  wchar_t dir[MAX_PATH + 1] = {};
+  ::GetTempPathW(MAX_PATH, dir);
+  SetBase(dir);
+  const std::wstring name = path_.substr(path_.rfind(L'\\') + 1);
+  auto file = Open(L"<i><serial>" + name + L"</serial></i>");
+  ASSERT_EQ(std::wstring(dir) + name, path_);
+  std::wstring url;
+  EXPECT_FALSE(file->FindRedirectURL(&url));
+}
+
+TEST_F(InfoFileTest, DownloadableModules) {
+  ComponentDatabase db;
+  ASSERT_TRUE(IsComponentInstalled(L"ZUTEST-APP"));
+  struct Case {
+    const char* what;
+    std::wstring modules;
+    bool applies;
+  } const cases[] = {
+      {"none", L"", false},
+      {"builds on an installed app", L"<esdmodule spid='NEW'><l>X,ZUTEST-APP</l></esdmodule>",
+       true},
+      {"without spid", L"<esdmodule><l>ZUTEST-APPPATCH</l></esdmodule>", true},
+      {"already installed", L"<esdmodule spid='zutest-done'><l>ZUTEST-APP</l></esdmodule>",
+       false},
+      {"nothing it builds on", L"<esdmodule spid='NEW'><l>X, ZUTEST-APP</l></esdmodule>", false},
+      {"no child element", L"<esdmodule spid='NEW'>ZUTEST-APP</esdmodule>", false},
+      {"other system", L"<x OS='XP'><esdmodule spid='NEW'><l>ZUTEST-APP</l></esdmodule></x>",
+       false},
+      {"the second one applies",
+       L"<esdmodule spid='ZUTEST-DONE'><l>ZUTEST-APP</l></esdmodule>"
+       L"<x OS='vista'><esdmodule spid='NEW'><l>ZUTEST-APP</l></esdmodule></x>",
+       true},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Open(L"<i>" + c.modules + L"</i>")->HasApplicableESDModule(), c.applies) << c.what;
+}
+
+TEST_F(InfoFileTest, UpdateSettingsStoresPagesAndInterval) {
+  CMyRegKey key;
+  std::wstring url;
+  auto file = Open(L"<i><urlauto>http://auto/</urlauto><urlmanual>http://manual/</urlmanual>"
+                   L"<v OS='Vista'><interval>7</interval></v><interval>3</interval></i>");
+  EXPECT_EQ(file->UpdateSettingsFromFile(), 7);
+  EXPECT_EQ(ReadInterval(), L"7");
+  EXPECT_TRUE(key.GetSupportPageURL(&url, true));
+  EXPECT_EQ(url, L"http://auto/");
+  EXPECT_TRUE(key.GetSupportPageURL(&url, false));
+  EXPECT_EQ(url, L"http://manual/");
+
+  // Pages the file does not name (or names empty) stay as they were.
+  EXPECT_EQ(Open(L"<i><urlauto></urlauto><interval>14 days</interval></i>")
+                ->UpdateSettingsFromFile(),
+            14);
+  EXPECT_EQ(ReadInterval(), L"14 days");
+  EXPECT_TRUE(key.GetSupportPageURL(&url, true));
+  EXPECT_EQ(url, L"http://auto/");
+
+  // No usable number: nothing written, the interval in force stays.
+  EXPECT_EQ(Open(L"<i><interval>weekly</interval></i>")->UpdateSettingsFromFile(), -1);
+  EXPECT_EQ(ReadInterval(), L"14 days");
+
+  // No interval for this system: the computed default.
+  for (const wchar_t* xml : {L"<i/>", L"<i><interval></interval></i>",
+                             L"<i><x OS='XP'><interval>5</interval></x></i>"}) {
+    const int days = Open(xml)->UpdateSettingsFromFile();
+    EXPECT_EQ(days, ComputeDefaultInterval()) << xml;
+    EXPECT_EQ(ReadInterval(), std::to_wstring(days)) << xml;
+  }
+}
+
+TEST_F(InfoFileTest, LoadCloseAndMisuse) {
+  CMyInfoFile never(L"Vista");
+  std::wstring url;
+  EXPECT_THROW(never.HasNewUpdate(), CIllegalStateException);
+  EXPECT_THROW(never.FindRedirectURL(&url), CIllegalStateException);
+  EXPECT_THROW(never.HasApplicableESDModule(), CIllegalStateException);
+
+  auto file = Open(L"<i><urlauto>http://first/</urlauto></i>");
+  EXPECT_EQ(file->source(), path_);
+  std::ofstream(path_.c_str(), std::ios::binary) << "<i><urlauto>http://second/</urlauto></i>";
+  file->Load(path_);
+  EXPECT_TRUE(file->FindSupportPageURL(&url, true));
+  EXPECT_EQ(url, L"http://second/") << "a second load replaces the document";
+
+  std::ofstream(path_.c_str(), std::ios::binary) << "<i><urlauto>";
+  EXPECT_THROW(file->Load(path_), CAccessFileException);
+  EXPECT_THROW(file->FindSupportPageURL(&url, true), CIllegalStateException)
+      << "a failed load leaves no document behind";
+
+  auto closed = Open(L"<i/>");
+  closed->Close();
+  EXPECT_THROW(closed->HasUrgentUpdate(), CIllegalStateException);
+  closed->Close();
+  closed->SaveCopy();  // nothing to save, nothing happens
+}
+
+TEST_F(InfoFileTest, SaveCopyBesideTheExecutable) {
+  wchar_t exe[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring copy = exe;
+  copy = copy.substr(0, copy.rfind(L'\\')) + L"\\info.xml";
+  zu_test::FileAside aside(copy);
+  std::ofstream(copy.c_str(), std::ios::binary) << "an older copy";
+
+  auto file = Open(L"<i><urlauto>http://saved/\u00E9</urlauto></i>");
+  file->SaveCopy();
+  CMyInfoFile saved(L"Vista");
+  saved.Load(copy);
+  std::wstring url;
+  EXPECT_TRUE(saved.FindSupportPageURL(&url, true));
+  EXPECT_EQ(url, L"http://saved/\u00E9");
+}
+
+TEST(InfoFileOsTagTest, FollowsTheRunningSystem) {
+  OSVERSIONINFOW version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+  ASSERT_TRUE(::GetVersionExW(&version));
+  EXPECT_EQ(CMyInfoFile().os_tag(), version.dwMajorVersion > 5 ? L"Vista" : L"XP");
+}
+
+}  // namespace
