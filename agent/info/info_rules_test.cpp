@@ -43,17 +43,6 @@ TEST(OsSelectionTest, ChoosesSpecificThenLastDefault) {
   for (const Case& c : cases) EXPECT_EQ(SelectForOS(c.elements, c.tag), c.expected) << c.what;
 }
 
-TEST(OsSelectionTest, StopsAtTheFirstMatch) {
-  COsSelection selection(L"XP");
-  const std::wstring xp = L"XP", vista = L"Vista";
-  EXPECT_FALSE(selection.Offer(L"d", nullptr));
-  EXPECT_FALSE(selection.Offer(L"v", &vista));
-  EXPECT_TRUE(selection.Offer(L"x", &xp));
-  // Anything offered afterwards changes nothing.
-  EXPECT_TRUE(selection.Offer(L"late", nullptr));
-  EXPECT_EQ(selection.Result(), L"x");
-}
-
 TEST(SerialRangeTest, ItemSyntax) {
   struct Case {
     const wchar_t* item;

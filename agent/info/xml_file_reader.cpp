@@ -215,7 +215,8 @@ void CXmlFileReader::load(const std::wstring& address) {
   initializeCOM();
   createXmlDocument();
   // An asynchronous load would return before the document is there.
-  if (FAILED(document_->put_async(VARIANT_FALSE))) throw CAccessFileException("CXmlFileReader::load");
+  if (FAILED(document_->put_async(VARIANT_FALSE)))
+    throw CAccessFileException("CXmlFileReader::load");
   Variant what;
   if (IsHttpAddress(address)) {
     std::string bytes;

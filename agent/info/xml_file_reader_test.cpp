@@ -1,16 +1,14 @@
 #include "agent/info/xml_file_reader.h"
 
 #include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <fstream>
+#include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -19,12 +17,12 @@ namespace {
 // A file in the temporary folder, removed again afterwards.
 class TempFile {
  public:
-  explicit TempFile(const std::string& utf8_content, const wchar_t* ext = L".xml") {
+  explicit TempFile(const std::string& utf8_content) {
     static int count = 0;
     wchar_t dir[MAX_PATH + 1] = {};
     ::GetTempPathW(MAX_PATH, dir);
     path_ = std::wstring(dir) + L"zu-xml-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-            std::to_wstring(++count) + ext;
+            std::to_wstring(++count) + L".xml";
     std::ofstream(path_.c_str(), std::ios::binary) << utf8_content;
   }
   ~TempFile() { ::DeleteFileW(path_.c_str()); }
@@ -34,76 +32,62 @@ class TempFile {
   std::wstring path_;
 };
 
-// A tiny HTTP server on the loopback interface, on its own thread. Each
-// connection gets one answer from the table, or none at all for a silent
-// path (held open until the server stops).
+// An HTTP server on the loopback interface, on its own thread, answering
+// each path from a fixed table (404 for the rest). A silent reply never
+// answers; a stalled one sends the headers and half the body, then nothing.
 class LoopbackHttpServer {
  public:
   struct Reply {
     int status = 200;
     std::string body;
-    bool silent = false;       // never answers
-    bool stall_after = false;  // sends the headers and part of the body, then nothing
+    bool silent = false;
+    bool stall = false;
   };
 
-  LoopbackHttpServer() {
+  explicit LoopbackHttpServer(std::map<std::string, Reply> replies) : replies_(std::move(replies)) {
     WSADATA data;
-    started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
     listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in addr = {};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
     int len = sizeof(addr);
-    if (listener_ == INVALID_SOCKET ||
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
-        ::listen(listener_, 8) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-      return;
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { Run(); });
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+        ::listen(listener_, 8) == 0 &&
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
+      port_ = ntohs(addr.sin_port);
+      thread_ = std::thread([this] { Run(); });
+    }
   }
   ~LoopbackHttpServer() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
-    if (listener_ != INVALID_SOCKET) ::closesocket(listener_);
-    if (started_) ::WSACleanup();
+    ::closesocket(listener_);
+    ::WSACleanup();
   }
-
   bool ok() const { return port_ != 0; }
-  int port() const { return port_; }
-  void Serve(const std::string& path, Reply reply) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    replies_[path] = std::move(reply);
-  }
   std::wstring Url(const std::string& path) const {
     return L"http://127.0.0.1:" + std::to_wstring(port_) + std::wstring(path.begin(), path.end());
-  }
-  int Requests(const std::string& path) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return requests_[path];
   }
 
  private:
   void Run() {
-    std::vector<SOCKET> held;
+    std::vector<SOCKET> held;  // connections left unanswered until the end
     while (!stop_) {
       fd_set readable;
       FD_ZERO(&readable);
       FD_SET(listener_, &readable);
       timeval wait = {0, 100 * 1000};
       if (::select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
-      SOCKET s = ::accept(listener_, nullptr, nullptr);
+      const SOCKET s = ::accept(listener_, nullptr, nullptr);
       if (s == INVALID_SOCKET) continue;
-      if (!Answer(s))
-        held.push_back(s);
-      else
+      if (Answer(s))
         ::closesocket(s);
+      else
+        held.push_back(s);
     }
     for (SOCKET s : held) ::closesocket(s);
   }
-
-  // False when the connection is to be held without an answer.
   bool Answer(SOCKET s) {
     DWORD timeout_ms = 5000;
     ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout_ms),
@@ -116,38 +100,24 @@ class LoopbackHttpServer {
       request.append(buf, n);
     }
     const size_t start = request.find(' ') + 1;
-    const std::string path = request.substr(start, request.find(' ', start) - start);
-    Reply reply;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++requests_[path];
-      auto it = replies_.find(path);
-      if (it == replies_.end())
-        reply = {404, "not found"};
-      else
-        reply = it->second;
-    }
+    const auto it = replies_.find(request.substr(start, request.find(' ', start) - start));
+    const Reply reply = it == replies_.end() ? Reply{404, "not found"} : it->second;
     if (reply.silent) return false;
     std::string text = "HTTP/1.1 " + std::to_string(reply.status) +
-                             (reply.status == 200 ? " OK" : " Error") +
-                             "\r\nContent-Type: text/xml\r\nCache-Control: no-store\r\n"
-                             "Connection: close\r\nContent-Length: " +
-                             std::to_string(reply.body.size()) + "\r\n\r\n" + reply.body;
-    if (reply.stall_after) text.resize(text.size() - reply.body.size() / 2);
+                       " X\r\nContent-Type: text/xml\r\nConnection: close\r\nContent-Length: " +
+                       std::to_string(reply.body.size()) + "\r\n\r\n" + reply.body;
+    if (reply.stall) text.resize(text.size() - reply.body.size() / 2);
     ::send(s, text.data(), static_cast<int>(text.size()), 0);
-    if (reply.stall_after) return false;
+    if (reply.stall) return false;
     ::shutdown(s, SD_SEND);
     return true;
   }
 
-  bool started_ = false;
+  const std::map<std::string, Reply> replies_;
   SOCKET listener_ = INVALID_SOCKET;
   int port_ = 0;
   std::atomic<bool> stop_{false};
   std::thread thread_;
-  std::mutex mutex_;
-  std::map<std::string, Reply> replies_;
-  std::map<std::string, int> requests_;
 };
 
 const char kDocument[] =
@@ -161,7 +131,6 @@ const char kDocument[] =
     "    <item>three</item>\n"
     "    <list spid=\"S1\"><entries>a,b</entries></list>\n"
     "    <bare>text<entries>x</entries></bare>\n"
-    "    <empty/>\n"
     "    <name>Caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC</name>\n"
     "  </group>\n"
     "</info>\n";
@@ -172,8 +141,8 @@ std::wstring Text(CXmlFileReader& r) {
   return t;
 }
 
-template <typename E, typename F>
-std::string LabelOf(F f) {
+template <typename E>
+std::string LabelOf(const std::function<void()>& f) {
   try {
     f();
   } catch (const E& e) {
@@ -196,24 +165,22 @@ TEST(XmlFileReaderTest, WalksElementsInDocumentOrderAndNests) {
   EXPECT_EQ(Text(r), L"three");
   EXPECT_FALSE(r.NextElement());
   EXPECT_EQ(Text(r), L"three") << "a failed step stays where it was";
-  EXPECT_TRUE(r.TryPopCurrentNode());
+  r.popCurrentNode();
 
-  // A search inside the first group sees only its own items; two pops
+  // Inside the first group a search sees only its own items; two pops
   // bring the cursor back to the root, which searches everything again.
   ASSERT_TRUE(r.ReadStartElement(L"group"));
   ASSERT_TRUE(r.ReadStartElement(L"item"));
-  EXPECT_EQ(Text(r), L"one");
   ASSERT_TRUE(r.NextElement());
   EXPECT_FALSE(r.NextElement());
-  EXPECT_FALSE(r.ReadStartElement(L"name")) << "not inside the first group";
+  EXPECT_FALSE(r.ReadStartElement(L"name"));
   EXPECT_EQ(Text(r), L"twoandmore") << "a failed search changes nothing";
   r.popCurrentNode();
-  std::wstring os;
-  EXPECT_TRUE(r.ReadAttributCString(L"OS", &os));
-  EXPECT_EQ(os, L"Vista") << "back on the first group";
+  std::wstring t;
+  EXPECT_TRUE(r.ReadAttributCString(L"OS", &t));
+  EXPECT_EQ(t, L"Vista") << "back on the first group";
   r.popCurrentNode();
-  std::wstring root_text = L"untouched";
-  EXPECT_FALSE(r.ReadElementText(&root_text)) << "the root is not an element";
+  EXPECT_FALSE(r.ReadElementText(&t)) << "the root is not an element";
   EXPECT_FALSE(r.TryPopCurrentNode());
   ASSERT_TRUE(r.ReadStartElement(L"name"));
   EXPECT_EQ(Text(r), L"Caf\u00E9 \u65E5\u672C");
@@ -224,8 +191,7 @@ TEST(XmlFileReaderTest, AttributesParentsAndChildren) {
   CXmlFileReader r;
   r.load(file.path());
   std::wstring t;
-
-  EXPECT_FALSE(r.ReadAttributCString(L"id", &t)) << "the root has no attributes";
+  EXPECT_FALSE(r.ReadAttributCString(L"id", &t)) << "at the root";
   EXPECT_FALSE(r.ReadParentOS(&t));
 
   ASSERT_TRUE(r.ReadStartElement(L"item"));
@@ -247,18 +213,10 @@ TEST(XmlFileReaderTest, AttributesParentsAndChildren) {
   ASSERT_TRUE(r.ReadStartElement(L"list"));
   EXPECT_TRUE(r.ReadFirstChildText(&t));
   EXPECT_EQ(t, L"a,b");
-  EXPECT_TRUE(r.ReadAttributCString(L"spid", &t));
-  EXPECT_EQ(t, L"S1");
   r.popCurrentNode();
   ASSERT_TRUE(r.ReadStartElement(L"bare"));
   EXPECT_FALSE(r.ReadFirstChildText(&t)) << "text comes before the element";
   r.popCurrentNode();
-  ASSERT_TRUE(r.ReadStartElement(L"empty"));
-  EXPECT_FALSE(r.ReadFirstChildText(&t));
-  EXPECT_TRUE(r.ReadElementText(&t));
-  EXPECT_EQ(t, L"");
-  r.popCurrentNode();
-
   ASSERT_TRUE(r.ReadStartElement(L"info"));
   t = L"stale";
   EXPECT_FALSE(r.ReadParentOS(&t)) << "the document element's parent is the document";
@@ -268,150 +226,89 @@ TEST(XmlFileReaderTest, AttributesParentsAndChildren) {
 TEST(XmlFileReaderTest, MisuseRaisesIllegalState) {
   CXmlFileReader r;
   std::wstring t;
-  EXPECT_EQ(LabelOf<CIllegalStateException>([&] { r.ReadStartElement(L"a"); }),
-            "CXmlFileReader::ReadStartElement");
-  EXPECT_EQ(LabelOf<CIllegalStateException>([&] { r.ReadElementText(&t); }),
-            "CXmlFileReader::ReadAttributCString");
-  EXPECT_EQ(LabelOf<CIllegalStateException>([&] { r.ReadAttributCString(L"a", &t); }),
-            "CXmlFileReader::ReadAttributCString");
-  EXPECT_EQ(LabelOf<CIllegalStateException>([&] { r.ReadParentOS(&t); }),
-            "CXmlFileReader::ReadAttributCString");
-  EXPECT_EQ(LabelOf<CIllegalStateException>([&] { r.ReadFirstChildText(&t); }),
-            "CXmlFileReader::ReadAttributCString");
-  EXPECT_EQ(LabelOf<CIllegalStateException>([&] { r.popCurrentNode(); }),
-            "CXmlFileReader::popCurrentNode");
+  const std::pair<std::function<void()>, const char*> uses[] = {
+      {[&] { r.ReadStartElement(L"a"); }, "CXmlFileReader::ReadStartElement"},
+      {[&] { r.ReadElementText(&t); }, "CXmlFileReader::ReadAttributCString"},
+      {[&] { r.ReadAttributCString(L"a", &t); }, "CXmlFileReader::ReadAttributCString"},
+      {[&] { r.ReadParentOS(&t); }, "CXmlFileReader::ReadAttributCString"},
+      {[&] { r.ReadFirstChildText(&t); }, "CXmlFileReader::ReadAttributCString"},
+      {[&] { r.popCurrentNode(); }, "CXmlFileReader::popCurrentNode"},
+  };
+  for (const auto& [use, label] : uses) EXPECT_EQ(LabelOf<CIllegalStateException>(use), label);
   EXPECT_FALSE(r.NextElement());
-  EXPECT_FALSE(r.TryPopCurrentNode());
-  r.save(L"C:\\never-written.xml");
-  EXPECT_EQ(::GetFileAttributesW(L"C:\\never-written.xml"), INVALID_FILE_ATTRIBUTES);
 
   r.loadXml(L"<a><b/></a>");
   EXPECT_FALSE(r.ReadStartElement(L"c"));
   EXPECT_FALSE(r.TryPopCurrentNode()) << "a search that found nothing pushed nothing";
+
+  // A failed reload must not leave reads going on in the earlier document.
+  EXPECT_THROW(r.loadXml(L"<broken"), CAccessFileException);
+  EXPECT_THROW(r.ReadStartElement(L"b"), CIllegalStateException);
 }
 
 TEST(XmlFileReaderTest, LoadFailuresRaiseAccessFile) {
   TempFile broken("<info><lastupdate>2008-03-07-10:00-JST</info>");
   TempFile empty("");
-  const struct {
-    const char* what;
-    std::wstring address;
-  } cases[] = {
-      {"not well-formed", broken.path()},
-      {"empty file", empty.path()},
-      {"missing file", broken.path() + L".missing"},
-      {"empty address", L""},
-      {"unknown scheme", L"zzz://nowhere/x.xml"},
-  };
-  for (const auto& c : cases) {
+  for (const std::wstring& address : {broken.path(), empty.path(), broken.path() + L".missing",
+                                      std::wstring(), std::wstring(L"zzz://nowhere/x.xml")}) {
     CXmlFileReader r;
-    EXPECT_EQ(LabelOf<CAccessFileException>([&] { r.load(c.address); }), "CXmlFileReader::load")
-        << c.what;
-    EXPECT_THROW(r.ReadStartElement(L"info"), CIllegalStateException) << c.what;
+    EXPECT_EQ(LabelOf<CAccessFileException>([&] { r.load(address); }), "CXmlFileReader::load")
+        << address;
   }
   for (const wchar_t* text : {L"", L"<a>", L"<a></b>", L"not xml", L"<a/><b/>"}) {
     CXmlFileReader r;
-    EXPECT_EQ(LabelOf<CAccessFileException>([&] { r.loadXml(text); }),
-              "CXmlFileReader::loadXml")
+    EXPECT_EQ(LabelOf<CAccessFileException>([&] { r.loadXml(text); }), "CXmlFileReader::loadXml")
         << text;
   }
 }
 
-TEST(XmlFileReaderTest, FailedReloadLeavesNoStaleDocument) {
-  TempFile good("<a><b>old</b></a>");
-  CXmlFileReader r;
-  r.load(good.path());
-  EXPECT_THROW(r.loadXml(L"<broken"), CAccessFileException);
-  EXPECT_THROW(r.ReadStartElement(L"b"), CIllegalStateException)
-      << "reads must not go on in the document of the earlier load";
-  r.loadXml(L"<a><b>new</b></a>");
-  ASSERT_TRUE(r.ReadStartElement(L"b"));
-  EXPECT_EQ(Text(r), L"new");
-}
-
-TEST(XmlFileReaderTest, LoadsOverHttp) {
-  LoopbackHttpServer server;
+TEST(XmlFileReaderTest, LoadsOverHttpOnlyWhatTheServerReallySent) {
+  const std::string big = "<info>" + std::string(5000, 'x') + "</info>";
+  LoopbackHttpServer server({
+      {"/good.xml", {200, "<info><lastupdate>2008-03-07-10:00-JST</lastupdate></info>"}},
+      // The parser, not the fetch, decides the encoding.
+      {"/utf16.xml", {200, std::string("\xFF\xFE<\0a\0>\0\xE9\0\xE5\x65<\0/\0a\0>\0", 20)}},
+      {"/broken.xml", {200, "<info><lastupdate>"}},
+      // An error page that happens to be well-formed XML is still an error.
+      {"/error.xml", {500, "<info><urlauto>http://wrong/</urlauto></info>"}},
+      {"/empty.xml", {200, ""}},
+      {"/big.xml", {200, big}},
+      {"/silent.xml", {200, "", true}},
+      {"/stalled.xml", {200, big, false, true}},
+  });
   ASSERT_TRUE(server.ok());
-  server.Serve("/good.xml", {200, "<info><lastupdate>2008-03-07-10:00-JST</lastupdate></info>"});
-  server.Serve("/broken.xml", {200, "<info><lastupdate>"});
-  // An error page that happens to be well-formed XML is still an error.
-  server.Serve("/error.xml", {500, "<info><urlauto>http://wrong/</urlauto></info>"});
-  server.Serve("/moved.xml", {404, "<info/>"});
-  server.Serve("/empty.xml", {200, ""});
-  // The parser, not the fetch, decides the encoding.
-  server.Serve("/utf16.xml",
-               {200, std::string("\xFF\xFE<\0a\0>\0\xE9\0\xE5\x65<\0/\0a\0>\0", 20)});
-
   CXmlFileReader r;
   r.load(server.Url("/good.xml"));
   EXPECT_EQ(r.source(), server.Url("/good.xml"));
   ASSERT_TRUE(r.ReadStartElement(L"lastupdate"));
   EXPECT_EQ(Text(r), L"2008-03-07-10:00-JST");
-  EXPECT_EQ(server.Requests("/good.xml"), 1);
-
   CXmlFileReader utf16;
   utf16.load(server.Url("/utf16.xml"));
   ASSERT_TRUE(utf16.ReadStartElement(L"a"));
   EXPECT_EQ(Text(utf16), L"\u00E9\u65E5");
 
-  for (const char* path : {"/missing.xml", "/broken.xml", "/error.xml", "/moved.xml", "/empty.xml"}) {
+  // Refused, and in bounded time: the limits are tight, the server slow.
+  const CXmlFileReader::HttpLimits before = CXmlFileReader::SetHttpLimits({1000, 3000, 4096});
+  for (const char* path : {"/missing.xml", "/broken.xml", "/error.xml", "/empty.xml",
+                           "/big.xml", "/silent.xml", "/stalled.xml"}) {
     CXmlFileReader failing;
-    EXPECT_EQ(LabelOf<CAccessFileException>([&] { failing.load(server.Url(path)); }),
-              "CXmlFileReader::load")
-        << path;
-    EXPECT_EQ(server.Requests(path), 1) << path;
-  }
-}
-
-// Puts the HTTP limits back at the end of a test.
-class HttpLimitsScope {
- public:
-  explicit HttpLimitsScope(const CXmlFileReader::HttpLimits& limits)
-      : before_(CXmlFileReader::SetHttpLimits(limits)) {}
-  ~HttpLimitsScope() { CXmlFileReader::SetHttpLimits(before_); }
-
- private:
-  CXmlFileReader::HttpLimits before_;
-};
-
-TEST(XmlFileReaderTest, ServersThatStallOrFloodAreRefusedInBoundedTime) {
-  LoopbackHttpServer server;
-  ASSERT_TRUE(server.ok());
-  const std::string big = "<info>" + std::string(5000, 'x') + "</info>";
-  server.Serve("/silent.xml", {200, "", true});
-  server.Serve("/stalled.xml", {200, big, false, true});
-  server.Serve("/big.xml", {200, big});
-  HttpLimitsScope limits({1000, 3000, 4096});
-  for (const char* path : {"/silent.xml", "/stalled.xml", "/big.xml"}) {
-    CXmlFileReader r;
     const ULONGLONG start = ::GetTickCount64();
-    EXPECT_EQ(LabelOf<CAccessFileException>([&] { r.load(server.Url(path)); }),
+    EXPECT_EQ(LabelOf<CAccessFileException>([&] { failing.load(server.Url(path)); }),
               "CXmlFileReader::load")
         << path;
     EXPECT_LT(::GetTickCount64() - start, 10000u) << path;
   }
-  HttpLimitsScope roomier({1000, 3000, 8192});
-  CXmlFileReader r;
-  r.load(server.Url("/big.xml"));
-  EXPECT_TRUE(r.ReadStartElement(L"info"));
+  CXmlFileReader::SetHttpLimits({1000, 3000, 8192});
+  CXmlFileReader roomier;
+  EXPECT_NO_THROW(roomier.load(server.Url("/big.xml")));
+  CXmlFileReader::SetHttpLimits(before);
 }
 
-TEST(XmlFileReaderTest, ClosedPortFailsToLoad) {
-  int port;
-  {
-    LoopbackHttpServer gone;
-    ASSERT_TRUE(gone.ok());
-    port = gone.port();
-  }
-  CXmlFileReader r;
-  EXPECT_THROW(r.load(L"http://127.0.0.1:" + std::to_wstring(port) + L"/x.xml"),
-               CAccessFileException);
-}
-
-TEST(XmlFileReaderTest, SaveWritesTheDocumentReplacingAnOldFile) {
+TEST(XmlFileReaderTest, SaveReplacesAnOlderFile) {
   TempFile target("old contents that must go");
   {
     CXmlFileReader r;
+    r.save(target.path());  // nothing loaded: nothing written
     r.loadXml(L"<info><urlauto>http://example.invalid/\u00E9</urlauto></info>");
     r.save(target.path());
   }
@@ -421,13 +318,6 @@ TEST(XmlFileReaderTest, SaveWritesTheDocumentReplacingAnOldFile) {
   EXPECT_EQ(Text(again), L"http://example.invalid/\u00E9");
 }
 
-// Runs f on a thread of its own, so that its COM state starts clean.
-template <typename F>
-void OnFreshThread(F f) {
-  std::thread t(f);
-  t.join();
-}
-
 // S_OK means COM was not initialised on this thread before the call.
 bool ComIsInitialized() {
   const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -435,8 +325,9 @@ bool ComIsInitialized() {
   return hr != S_OK;
 }
 
+// Each case on a thread of its own, so that its COM state starts clean.
 TEST(XmlFileReaderTest, UndoesOnlyItsOwnComInitialization) {
-  OnFreshThread([] {
+  std::thread([] {
     {
       CXmlFileReader r;
       r.loadXml(L"<a/>");
@@ -444,18 +335,14 @@ TEST(XmlFileReaderTest, UndoesOnlyItsOwnComInitialization) {
       EXPECT_TRUE(ComIsInitialized());
     }
     EXPECT_FALSE(ComIsInitialized()) << "the reader's own initialisation is undone";
-  });
-  OnFreshThread([] {
+  }).join();
+  std::thread([] {
     ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
-    {
-      CXmlFileReader r;
-      r.loadXml(L"<a/>");
-    }
+    { CXmlFileReader().loadXml(L"<a/>"); }
     EXPECT_TRUE(ComIsInitialized()) << "the caller's apartment stays";
     ::CoUninitialize();
-    EXPECT_FALSE(ComIsInitialized());
-  });
-  OnFreshThread([] {
+  }).join();
+  std::thread([] {
     ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
     {
       CXmlFileReader r;
@@ -467,7 +354,7 @@ TEST(XmlFileReaderTest, UndoesOnlyItsOwnComInitialization) {
     EXPECT_EQ(hr, S_FALSE) << "the multithreaded apartment is still there";
     if (SUCCEEDED(hr)) ::CoUninitialize();
     ::CoUninitialize();
-  });
+  }).join();
 }
 
 }  // namespace
