@@ -99,6 +99,22 @@ CMyInfoFile::Selection CMyInfoFile::SelectForOS(const std::wstring& tag) {
   return selection;
 }
 
+CMyInfoFile::Inputs CMyInfoFile::ThisPC() {
+  Inputs in;
+  in.last_visit = [](int64_t* t) { return ReadLastVisitTime(t); };
+  in.serial = [] {
+    std::wstring serial;
+    if (!CMyRegKey().GetDebugSerial(&serial)) {
+      serial.clear();
+      if (!GetSerialNumber(&serial)) serial.clear();
+    }
+    return serial;
+  };
+  in.url_base = [] { return ReadInfoFileURLBase(); };
+  in.is_installed = [](const std::wstring& id) { return IsComponentInstalled(id); };
+  return in;
+}
+
 int64_t CMyInfoFile::ParseTimeStamp(const std::wstring& text, bool zoned) {
   int64_t value = kMalformedTimeStamp;
   if (!::ParseTimeStamp(text, zoned, &value)) return kMalformedTimeStamp;
@@ -114,7 +130,7 @@ bool CMyInfoFile::NewerThanLastVisit(const std::wstring& tag) {
   if (!selection.any) return false;
   const int64_t published = ParseTimeStamp(selection.value.value_or(L""), true);
   int64_t last_visit = 0;
-  if (!ReadLastVisitTime(&last_visit)) return true;
+  if (!inputs_.last_visit(&last_visit)) return true;
   return published > last_visit;
 }
 
@@ -126,7 +142,7 @@ bool CMyInfoFile::HasUrgentUpdate() {
   const Selection selection = SelectForOS(L"urgentupdate");
   if (!selection.any) return false;
   int64_t last_visit = 0;
-  if (!ReadLastVisitTime(&last_visit)) return true;
+  if (!inputs_.last_visit(&last_visit)) return true;
   if (!selection.value || selection.value->empty()) return false;
   return ParseTimeStamp(*selection.value, true) > last_visit;
 }
@@ -143,17 +159,20 @@ bool CMyInfoFile::FindSupportPageURL(std::wstring* url, bool automatic) {
   return FindAddress(automatic ? L"urlauto" : L"urlmanual", url);
 }
 
+bool CMyInfoFile::FindIntervalText(std::wstring* text) {
+  const Selection selection = SelectForOS(L"interval");
+  if (!selection.value) return false;
+  *text = *selection.value;
+  return true;
+}
+
 bool CMyInfoFile::FindESDInfoURL(std::wstring* url) { return FindAddress(L"urlesdinfo", url); }
 
 bool CMyInfoFile::FindRedirectURL(std::wstring* url) {
   CXmlFileReader& reader = Reader();
   if (!reader.ReadStartElement(L"serial")) return false;
   PopOnExit pop(reader);
-  std::wstring serial;
-  if (!CMyRegKey().GetDebugSerial(&serial)) {
-    serial.clear();
-    if (!GetSerialNumber(&serial)) serial.clear();
-  }
+  const std::wstring serial = inputs_.serial();
   std::optional<std::wstring> base;
   COsSelection choice(os_tag_);
   do {
@@ -162,7 +181,7 @@ bool CMyInfoFile::FindRedirectURL(std::wstring* url) {
     if (!::MatchSerialRange(serial, range)) continue;
     std::wstring path;
     if (!reader.ReadElementText(&path)) path.clear();
-    if (!base) base = ReadInfoFileURLBase();
+    if (!base) base = inputs_.url_base();
     const std::optional<std::wstring> os = ParentOS(reader);
     if (choice.Offer(*base + path, os ? &*os : nullptr)) break;
   } while (reader.NextElement());
@@ -182,7 +201,7 @@ bool CMyInfoFile::HasApplicableESDModule() {
     std::wstring text;
     std::optional<std::wstring> list;
     if (reader.ReadFirstChildText(&text)) list = text;
-    if (EsdModuleApplies(spid, ParentOS(reader), os_tag_, list, IsComponentInstalled))
+    if (EsdModuleApplies(spid, ParentOS(reader), os_tag_, list, inputs_.is_installed))
       return true;
   } while (reader.NextElement());
   return false;

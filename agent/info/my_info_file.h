@@ -6,6 +6,7 @@
 // elements up afresh in the whole document; an element applies to this PC
 // by the "OS" attribute of its parent (none: a default for every system).
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +18,19 @@ class CMyInfoFile {
   // The OS tag of the running system ("Vista", "XP" or empty).
   CMyInfoFile();
   explicit CMyInfoFile(std::wstring os_tag);
+
+  // What the answers depend on besides the document. By default this PC's
+  // own: "LastVisit", the serial number ("_Debug_Serial" first),
+  // "InfoFileURLBase" and the installed-components database. A tool that
+  // answers for another PC replaces them.
+  struct Inputs {
+    std::function<bool(int64_t*)> last_visit;  // false: never visited
+    std::function<std::wstring()> serial;
+    std::function<std::wstring()> url_base;
+    std::function<bool(const std::wstring&)> is_installed;
+  };
+  static Inputs ThisPC();
+  void SetInputs(Inputs inputs) { inputs_ = std::move(inputs); }
   virtual ~CMyInfoFile();
   CMyInfoFile(const CMyInfoFile&) = delete;
   CMyInfoFile& operator=(const CMyInfoFile&) = delete;
@@ -54,6 +68,8 @@ class CMyInfoFile {
   // days; the computed default (also written) when the file has none; -1,
   // writing nothing, when its text does not begin with a usable number.
   int UpdateSettingsFromFile();
+  // The "interval" text that applies here, without writing it.
+  bool FindIntervalText(std::wstring* text);
 
   // A local or zoned stamp on the comparison scale (kMalformedTimeStamp
   // when it cannot be read).
@@ -77,4 +93,5 @@ class CMyInfoFile {
   std::wstring source_;
   std::wstring os_tag_;
   std::unique_ptr<CXmlFileReader> reader_;
+  Inputs inputs_ = ThisPC();
 };
