@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/lab_support.h"
-#include "tests/ui_support.h"
+#include "tools/uiauto/uiauto.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ class AgentTest : public ::testing::Test {
     ::CreateDirectoryW(dir.c_str(), nullptr);
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->name());
-    lab::ui::SaveScreenshot(dir + L"\\" + std::wstring(name.begin(), name.end()) + L".png");
+    zu::ui::SaveScreenshot(dir + L"\\" + std::wstring(name.begin(), name.end()) + L".png");
   }
 
   // A resident agent that shows nothing at start.
@@ -60,8 +60,10 @@ class AgentTest : public ::testing::Test {
     return p;
   }
 
+  // The Options dialog once a person could use it.
   HWND WaitOptions(DWORD pid, DWORD ms = 15000) {
-    return lab::ui::WaitForWindow(kOptionsCaption, L"", ms, pid);
+    HWND w = zu::ui::WaitForWindow(kOptionsCaption, L"", ms, pid);
+    return w && zu::ui::WaitForControl(w, IDCANCEL, ms) ? w : nullptr;
   }
 
   void SetXpMode() {
@@ -88,11 +90,11 @@ TEST_F(AgentTest, ScreenshotShowsTheOptionsDialog) {
   const std::wstring dir = lab::BinDir() + L"\\..\\screenshots";
   ::CreateDirectoryW(dir.c_str(), nullptr);
   const std::wstring shot = dir + L"\\options-placeholder.png";
-  ASSERT_TRUE(lab::ui::SaveScreenshot(shot));
+  ASSERT_TRUE(zu::ui::SaveScreenshot(shot));
   const std::string png = lab::ReadFileBytes(shot);
   ASSERT_GT(png.size(), 1000u);
   EXPECT_EQ(std::string("\x89PNG", 4), png.substr(0, 4));
-  lab::ui::PressButton(options, IDCANCEL);
+  zu::ui::PressButton(options, IDCANCEL);
 }
 
 TEST_F(AgentTest, PreInstallOnXpThenClearRemovesEverything) {
@@ -165,8 +167,8 @@ TEST_F(AgentTest, SecondStartsAreForwardedToTheRunningAgent) {
     EXPECT_TRUE(second.WaitExit(10000)) << "second start must end at once";
     HWND options = WaitOptions(agent.pid());
     ASSERT_NE(nullptr, options) << "options for: " << std::string(args, args + wcslen(args));
-    ASSERT_TRUE(lab::ui::PressButton(options, IDCANCEL));
-    EXPECT_TRUE(lab::ui::WaitForWindowGone(options, 5000));
+    ASSERT_TRUE(zu::ui::PressButton(options, IDCANCEL));
+    EXPECT_TRUE(zu::ui::WaitForWindowGone(options, 5000));
   }
   // Options stay once per process: a second request brings the open one up.
   lab::Process first = lab::StartAgent(L"");
@@ -176,10 +178,10 @@ TEST_F(AgentTest, SecondStartsAreForwardedToTheRunningAgent) {
   EXPECT_TRUE(again.WaitExit(10000));
   ::Sleep(500);
   int count = 0;
-  for (HWND w : lab::ui::TopLevelWindows(agent.pid()))
-    if (lab::ui::ReadWindowText(w) == kOptionsCaption && ::IsWindowVisible(w)) ++count;
+  for (HWND w : zu::ui::TopLevelWindows(agent.pid()))
+    if (zu::ui::ReadWindowText(w) == kOptionsCaption && ::IsWindowVisible(w)) ++count;
   EXPECT_EQ(1, count);
-  lab::ui::PressButton(options, IDCANCEL);
+  zu::ui::PressButton(options, IDCANCEL);
   EXPECT_FALSE(agent.WaitExit(500)) << "the agent stays resident";
 }
 
@@ -278,7 +280,7 @@ TEST_F(AgentTest, HaltWithoutAnAgentIsAPlainStart) {
   HWND options = WaitOptions(agent.pid());
   ASSERT_NE(nullptr, options);
   // OK confirms the options: no longer a first run.
-  ASSERT_TRUE(lab::ui::PressButton(options, IDOK));
+  ASSERT_TRUE(zu::ui::PressButton(options, IDOK));
   ASSERT_TRUE(lab::WaitFor([] { return FindWindowW(nullptr, L"ZU MainWnd") != nullptr; }, 10000));
   EXPECT_EQ(0u, lab::RegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun").value_or(99));
   wchar_t suppress[16];
@@ -334,13 +336,14 @@ TEST_F(AgentTest, ResourceLibraryReplacesTexts) {
                           library.dll.c_str(), FALSE));
   lab::Process agent = lab::StartAgent(L"");
   // The dialog and the session mutex's name come from the library.
-  HWND options = lab::ui::WaitForWindow(L"Lab Options Dialog", L"", 15000, agent.pid());
+  HWND options = zu::ui::WaitForWindow(L"Lab Options Dialog", L"", 15000, agent.pid());
   ASSERT_NE(nullptr, options);
+  ASSERT_TRUE(zu::ui::WaitForControl(options, IDCANCEL, 15000));
   EXPECT_FALSE(lab::AgentRunning());
   zu::UniqueHandle lab_mutex(::OpenMutexW(SYNCHRONIZE, FALSE, L"ZEFO Update Lab"));
   EXPECT_TRUE(lab_mutex);
   lab_mutex.reset();
-  lab::ui::PressButton(options, IDCANCEL);
+  zu::ui::PressButton(options, IDCANCEL);
   ASSERT_TRUE(lab::RunAgentToEnd(L"/HaltAll"));
   EXPECT_TRUE(agent.WaitExit(10000));
 
@@ -356,7 +359,7 @@ TEST_F(AgentTest, ResourceLibraryReplacesTexts) {
 TEST_F(AgentTest, InstallModeBecomesResidentQuietly) {
   lab::Process agent = lab::StartAgent(L"/s");
   ASSERT_TRUE(lab::WaitFor([] { return FindWindowW(nullptr, L"ZU MainWnd") != nullptr; }, 15000));
-  EXPECT_EQ(nullptr, lab::ui::WaitForWindow(kOptionsCaption, L"", 500, agent.pid()));
+  EXPECT_EQ(nullptr, zu::ui::WaitForWindow(kOptionsCaption, L"", 500, agent.pid()));
   // The installer mutex was given back.
   zu::UniqueHandle m(::CreateMutexW(nullptr, TRUE, L"Global\\ZEFO Update ActiveX Mutex"));
   ASSERT_TRUE(m);
