@@ -39,6 +39,10 @@ class CZUApp : public CObserveApp::IObserveEvent {
   bool disable_button() const { return disable_button_; }
   CMainWnd* main_window() const { return main_window_.get(); }
   AgentOptions& options() { return options_; }
+  // True while the Options dialog asks whether to turn automatic checking
+  // off; the tray's Exit then brings the dialog forward instead of ending.
+  bool options_question_open() const { return options_question_open_; }
+  void set_options_question_open(bool open) { options_question_open_ = open; }
 
   void OnGlobalShutdown() override { OnShutdownRequest(); }
   void OnSessionShutdown() override { OnShutdownRequest(); }
@@ -60,6 +64,7 @@ class CZUApp : public CObserveApp::IObserveEvent {
 
   AgentOptions options_;
   bool disable_button_ = false;
+  bool options_question_open_ = false;
   // Read by the watcher thread without a lock; it only posts messages.
   volatile bool options_open_ = false;
   CSetupDialog* volatile options_dialog_ = nullptr;
