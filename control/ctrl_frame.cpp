@@ -1,0 +1,83 @@
+// Last-error code and the prologues of the scripting methods.
+#include "control/ctrl_frame.h"
+
+#include <windows.h>
+
+#include "common/platform.h"
+#include "control/zuax_ctrl.h"
+#if ZU_HAVE_HOST_CHECK
+#include "control/host_check.h"
+#endif
+#if ZU_HAVE_REQUIREMENT_LIST
+#include "control/requirement_list.h"
+#endif
+
+namespace {
+// Shared by every control of the process. The browser's apartment
+// serialises the calls, so it needs no lock.
+long g_last_error = kZuErrorNeverSet;
+
+#if !ZU_HAVE_REQUIREMENT_LIST
+bool ParseReverseFlag(const std::wstring& text, bool* invalid) {
+  *invalid = false;
+  if (text.empty() || text == L"0") return false;
+  if (text == L"1") return true;
+  *invalid = true;
+  return false;
+}
+bool ApplyReverse(bool matched, bool reverse) { return reverse ? !matched : matched; }
+#endif
+}  // namespace
+
+void SetZuLastError(long code) {
+  g_last_error = code;
+  ::SetLastError(static_cast<DWORD>(code));
+}
+
+long ZuLastError() { return g_last_error; }
+
+long ZuLastErrorForPage() {
+  if (g_last_error == kZuErrorNeverSet) g_last_error = static_cast<long>(::GetLastError());
+  return g_last_error;
+}
+
+bool CZUAXCtrl::IsHostPageAllowed() {
+#if ZU_HAVE_HOST_CHECK
+  return ::IsHostPageAllowed(client_site());
+#else
+  // Without the check nothing is allowed.
+  return false;
+#endif
+}
+
+bool CZUAXCtrl::PassPlainPrologue() {
+  if (!IsHostPageAllowed()) return false;
+  SetZuLastError(kZuErrorSuccess);
+  return true;
+}
+
+bool CZUAXCtrl::PassMatchPrologue(const std::wstring& bstrReverse, bool* reverse,
+                                  bool* answer) {
+  SetZuLastError(kZuErrorSuccess);
+  bool invalid = false;
+  *reverse = ParseReverseFlag(bstrReverse, &invalid);
+  if (invalid) {
+    SetZuLastError(kZuErrorInvalidArgument);
+    *answer = false;
+    return false;
+  }
+  if (!IsHostPageAllowed()) {
+    *answer = ApplyReverse(false, *reverse);
+    return false;
+  }
+  return true;
+}
+
+bool CZUAXCtrl::PassDriveInfoPrologue() {
+  SetZuLastError(kZuErrorSuccess);
+  if (!IsUserAdministrator()) {
+    SetZuLastError(kZuErrorNotAdmin);
+    return false;
+  }
+  return PassPlainPrologue();
+}
