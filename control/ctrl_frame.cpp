@@ -42,12 +42,16 @@ long ZuLastErrorForPage() {
 }
 
 bool CZUAXCtrl::IsHostPageAllowed() {
+  // The check reads a file and asks the browser; GetLastError must still
+  // see the thread's last-error as the page left it.
+  DWORD saved = ::GetLastError();
 #if ZU_HAVE_HOST_CHECK
-  return ::IsHostPageAllowed(client_site());
+  bool allowed = ::IsHostPageAllowed(client_site());
 #else
-  // Without the check nothing is allowed.
-  return false;
+  bool allowed = false;  // without the check nothing is allowed
 #endif
+  ::SetLastError(saved);
+  return allowed;
 }
 
 bool CZUAXCtrl::PassPlainPrologue() {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/framework/com.h"
 #include "common/framework/handle.h"
 #include "control/ole_control.h"
 
@@ -164,6 +165,7 @@ class CZUAXCtrl : public COleControlBase, public IDispatch {
  protected:
   // COleControlBase
   HRESULT QueryExtraInterface(REFIID iid, void** out) override;
+  HRESULT GetCoClassTypeInfo(ITypeInfo** info) override;
 
  private:
   // IObjectSafety as an inner part whose reference counting and queries
@@ -184,7 +186,11 @@ class CZUAXCtrl : public COleControlBase, public IDispatch {
     CZUAXCtrl* outer_;
   };
 
+  // _DZUAX from the embedded type library, loaded on first use.
+  HRESULT DispatchTypeInfo(ITypeInfo** info);
+
   XCInnerZUAXCtrl inner_safety_{this};
+  zu::ComPtr<ITypeInfo> dispatch_info_;
 
   // Members in the order of the design.
   // Installed-application entries of EnumSPID; filled on first use.
