@@ -1,0 +1,20 @@
+#pragma once
+// The fuzz targets, shared by the libFuzzer programs and by the replay of
+// the kept inputs in the native unit tests. Each checks properties of the
+// rules beyond "does not crash" and aborts when one fails.
+#include <cstddef>
+#include <cstdint>
+
+int Fuzz_list_match(const std::uint8_t* data, std::size_t size);
+int Fuzz_version(const std::uint8_t* data, std::size_t size);
+int Fuzz_serial_range(const std::uint8_t* data, std::size_t size);
+
+struct FuzzTarget {
+  const char* name;
+  int (*run)(const std::uint8_t*, std::size_t);
+};
+inline constexpr FuzzTarget kFuzzTargets[] = {
+    {"list_match", Fuzz_list_match},
+    {"version", Fuzz_version},
+    {"serial_range", Fuzz_serial_range},
+};
