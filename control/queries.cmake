@@ -16,3 +16,21 @@ zu_add_test(NAME query_rules_tests
     query_rules_test.cpp
     registry_format_test.cpp
   LIBS zurules)
+
+# The Windows side: registry text and listing, the OS description, the
+# identity reads and the installed-components tests of the page's queries.
+add_library(zuqueries STATIC
+  registry_text.cpp
+  os_description.cpp
+  identity_queries.cpp
+)
+target_link_libraries(zuqueries PUBLIC zurules zucommon zuhostcheck advapi32 user32)
+
+# Registry scratch keys under HKCU\Software\ZUTest, and the identity cache
+# and debug file (machine state) for the identity sources.
+zu_add_test(NAME queries_tests
+  SOURCES
+    registry_text_test.cpp
+    identity_queries_test.cpp
+  LIBS zuqueries
+  LOCKS machine_state)
