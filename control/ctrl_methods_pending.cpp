@@ -18,74 +18,6 @@ bool PendingMatch(CZUAXCtrl* ctrl, const std::wstring& bstrReverse) {
 }
 }  // namespace
 
-// --- Identity queries --------------------------------------------------------
-
-std::wstring CZUAXCtrl::GetBIOSVersion() {
-  PassPlainPrologue();
-  return RefusedString();
-}
-
-bool CZUAXCtrl::SearchSPID(const std::wstring&) {
-  PassPlainPrologue();
-  return kRefusedBool;
-}
-
-std::wstring CZUAXCtrl::EnumSPID(ULONG) {
-  PassPlainPrologue();
-  return RefusedString();
-}
-
-std::wstring CZUAXCtrl::GetModelCode() {
-  PassPlainPrologue();
-  return RefusedString();
-}
-
-std::wstring CZUAXCtrl::GetSerialNumber() {
-  PassPlainPrologue();
-  return RefusedString();
-}
-
-bool CZUAXCtrl::CheckOSVersion(const std::wstring&) {
-  PassPlainPrologue();
-  return kRefusedBool;
-}
-
-bool CZUAXCtrl::SearchModelCodeAndSerialNum(const std::wstring&) {
-  PassPlainPrologue();
-  return kRefusedBool;
-}
-
-ULONG CZUAXCtrl::GetSystemDefaultLCID() {
-  PassPlainPrologue();
-  return kRefusedNumber;
-}
-
-std::wstring CZUAXCtrl::GetModelName() {
-  PassPlainPrologue();
-  return RefusedString();
-}
-
-bool CZUAXCtrl::SearchBIOSVersionEx(const std::wstring&, const std::wstring& bstrReverse) {
-  return PendingMatch(this, bstrReverse);
-}
-
-bool CZUAXCtrl::SearchModelNameEx(const std::wstring&, const std::wstring& bstrReverse) {
-  return PendingMatch(this, bstrReverse);
-}
-
-bool CZUAXCtrl::SearchSPIDEx(const std::wstring&, const std::wstring& bstrReverse) {
-  return PendingMatch(this, bstrReverse);
-}
-
-bool CZUAXCtrl::SearchOSVersionEx(const std::wstring&, const std::wstring& bstrReverse) {
-  return PendingMatch(this, bstrReverse);
-}
-
-bool CZUAXCtrl::SearchModelCodeAndSerialNumEx(const std::wstring&,
-                                              const std::wstring& bstrReverse) {
-  return PendingMatch(this, bstrReverse);
-}
-
 // --- Files, drivers, registry values and version texts ----------------------
 
 std::wstring CZUAXCtrl::GetDriverVersion(const std::wstring&) {
@@ -170,18 +102,6 @@ bool CZUAXCtrl::SearchDriveInfoEx(const std::wstring&, const std::wstring&,
                                   const std::wstring&, const std::wstring&,
                                   const std::wstring& bstrReverse) {
   return PendingMatch(this, bstrReverse);
-}
-
-// --- Registry paths and value text ---------------------------------------------
-
-std::wstring CZUAXCtrl::GetRegistryInfo(const std::wstring&, const std::wstring&) {
-  PassPlainPrologue();
-  return RefusedString();
-}
-
-bool CZUAXCtrl::SearchRegistry(const std::wstring&, const std::wstring&) {
-  PassPlainPrologue();
-  return kRefusedBool;
 }
 
 // --- Module list and download run ------------------------------------------------

@@ -26,6 +26,20 @@ add_library(zuqueries STATIC
 )
 target_link_libraries(zuqueries PUBLIC zurules zucommon zuhostcheck advapi32 user32)
 
+# The scripting methods of these queries belong to the control, which the
+# next fragment defines: they join it once this directory is read.
+function(zu_queries_join_control)
+  if(NOT TARGET zuaxctrl)
+    return()
+  endif()
+  target_sources(zuaxctrl PRIVATE
+    ${CMAKE_CURRENT_SOURCE_DIR}/ctrl_methods_queries.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/match_frame.cpp)
+  target_link_libraries(zuaxctrl PUBLIC zuqueries)
+  target_compile_definitions(zuaxctrl PRIVATE ZU_HAVE_REQUIREMENT_LIST=1)
+endfunction()
+cmake_language(DEFER CALL zu_queries_join_control)
+
 # Registry scratch keys under HKCU\Software\ZUTest, and the identity cache
 # and debug file (machine state) for the identity sources.
 zu_add_test(NAME queries_tests
