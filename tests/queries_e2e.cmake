@@ -1,0 +1,11 @@
+# The page's queries through ZUAC.dll from JScript (cscript and the page
+# host). Registers the control and writes C:\Update\Debug.ini.
+zu_add_test(NAME queries_e2e_tests
+  SOURCES queries_e2e_test.cpp
+  LIBS zulab
+  LOCKS machine_state
+  TIMEOUT 3600)
+add_dependencies(queries_e2e_tests ZUAC)
+if(TARGET zupagehost)
+  add_dependencies(queries_e2e_tests zupagehost)
+endif()
