@@ -22,13 +22,14 @@ std::wstring LoadResString(UINT id, const wchar_t* fallback) {
 Window::~Window() { Destroy(); }
 
 bool Window::Create(const wchar_t* class_name, const wchar_t* title, DWORD style,
-                    DWORD ex_style, HWND parent) {
+                    DWORD ex_style, HWND parent, UINT class_style) {
   HINSTANCE inst = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   if (!::GetClassInfoExW(inst, class_name, &wc)) {
     wc = WNDCLASSEXW{};
     wc.cbSize = sizeof(wc);
+    wc.style = class_style;
     wc.lpfnWndProc = &Window::Proc;
     wc.hInstance = inst;
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
@@ -83,6 +84,28 @@ bool Dialog::OnCommand(WORD id, WORD, HWND) {
 
 bool Dialog::OnMessage(UINT, WPARAM, LPARAM, INT_PTR*) { return false; }
 
+namespace {
+// Messages whose answer is the dialog procedure's return value itself, not
+// DWLP_MSGRESULT.
+bool AnswersDirectly(UINT msg) {
+  switch (msg) {
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_QUERYDRAGICON:
+      return true;
+  }
+  return false;
+}
+}  // namespace
+
 INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   Dialog* self;
   if (msg == WM_INITDIALOG) {
@@ -96,6 +119,7 @@ INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_COMMAND) return self->OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
   INT_PTR result = 0;
   if (self->OnMessage(msg, wp, lp, &result)) {
+    if (AnswersDirectly(msg)) return result;
     ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
     return TRUE;
   }

@@ -23,9 +23,9 @@ class Window {
   HWND hwnd() const { return hwnd_; }
   bool IsWindow() const { return hwnd_ && ::IsWindow(hwnd_); }
   // Registers the class on first use (a plain class with this object's
-  // procedure), then creates the window.
+  // procedure and the given class styles), then creates the window.
   bool Create(const wchar_t* class_name, const wchar_t* title, DWORD style,
-              DWORD ex_style = 0, HWND parent = nullptr);
+              DWORD ex_style = 0, HWND parent = nullptr, UINT class_style = 0);
   void Destroy();
 
  protected:
@@ -56,7 +56,9 @@ class Dialog {
   virtual BOOL OnInitDialog() { return TRUE; }
   // Default: IDOK and IDCANCEL end the dialog with their id.
   virtual bool OnCommand(WORD id, WORD code, HWND control);
-  // Return true when handled; result goes to DWLP_MSGRESULT.
+  // Return true when handled; result goes to DWLP_MSGRESULT, or is the
+  // procedure's answer for the messages that are answered so (WM_CTLCOLOR*
+  // and the like).
   virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result);
 
  private:
