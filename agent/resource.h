@@ -6,6 +6,14 @@
 #define IDR_TRAY_MENU 132       // notification icon context menu
 #define IDD_OPTIONS 130         // Options dialog
 
+// Controls of the Options dialog.
+#define IDC_WEB_SUPPORT 1000
+#define IDC_AUTO_CHECK 1001
+#define IDC_SUPPRESS_BALLOONS 1002
+#define IDC_VERSION 1005
+#define IDC_ICON_FRAME 1008
+#define IDC_INFO_TEXT 1011
+
 #define ID_TRAY_SUPPORT 32771
 #define ID_TRAY_OPTIONS 32772
 #define ID_TRAY_EXIT 32774
