@@ -1,0 +1,7 @@
+# The Options dialog of the built agent, driven like a person would.
+zu_add_test(NAME options_e2e_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/options_e2e_test.cpp
+  LIBS zulab zuuiauto
+  LOCKS machine_state
+  TIMEOUT 900)
+add_dependencies(options_e2e_tests ZEFOUpdt zurecord)
