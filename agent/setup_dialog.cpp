@@ -153,7 +153,8 @@ BOOL CSetupDialog::OnInitDialog() {
 
   const RECT frame = ControlRect(IDC_ICON_FRAME);
   icon_control_ = std::make_unique<CStaticPaint>(IDR_MAINFRAME);
-  if (::GetDlgItem(hwnd(), IDC_ICON_FRAME) && icon_control_->Create(hwnd(), frame.left, frame.top))
+  if (::GetDlgItem(hwnd(), IDC_ICON_FRAME) &&
+      icon_control_->Create(hwnd(), frame.left, frame.top))
     // Above the frame it is painted over.
     ::SetWindowPos(icon_control_->hwnd(), HWND_TOP, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -196,8 +197,11 @@ void CSetupDialog::SetUpHeader(const std::wstring& folder) {
   if (!canvas_) {
     has_header_ = false;
     ::ShowWindow(::GetDlgItem(hwnd(), IDC_WEB_SUPPORT), SW_HIDE);
-    const RECT frame = ControlRect(IDC_ICON_FRAME);
-    separator_y_ = SeparatorBelow({frame.left, frame.top, frame.right, frame.bottom});
+    // The band ends below the icon as it does with a picture.
+    if (::GetDlgItem(hwnd(), IDC_ICON_FRAME)) {
+      const RECT frame = ControlRect(IDC_ICON_FRAME);
+      separator_y_ = SeparatorBelow({frame.left, frame.top, frame.right, frame.bottom});
+    }
     return;
   }
   header_x_ = 2;
