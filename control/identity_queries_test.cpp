@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "common/framework/com.h"
 #include "common/identity.h"
 #include "common/installed_components.h"
 #include "control/os_description.h"
@@ -127,6 +128,9 @@ TEST_F(IdentityQueriesTest, CacheAnswersWhenWmiFails) {
 }
 
 TEST_F(IdentityQueriesTest, RealWmiOfThisMachine) {
+  // The control reads in the browser's apartment; here the test makes one.
+  zu::ComInit com(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(com.ok());
   TestSources src;
   src.debug.emplace();
   std::wstring name, bios;

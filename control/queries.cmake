@@ -15,7 +15,8 @@ zu_add_test(NAME query_rules_tests
     match_rules_test.cpp
     query_rules_test.cpp
     registry_format_test.cpp
-  LIBS zurules)
+  LIBS zurules
+  TIMEOUT 900)
 
 # The Windows side: registry text and listing, the OS description, the
 # identity reads and the installed-components tests of the page's queries.
@@ -47,4 +48,5 @@ zu_add_test(NAME queries_tests
     registry_text_test.cpp
     identity_queries_test.cpp
   LIBS zuqueries
-  LOCKS machine_state)
+  LOCKS machine_state
+  TIMEOUT 1800)
