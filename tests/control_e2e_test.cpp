@@ -302,7 +302,9 @@ TEST_F(ControlE2E, RegistrationWritesClassTypeLibraryCategoriesAndBrowserPolicy)
 
   const std::wstring lib = std::wstring(L"TypeLib\\") + kLibId + L"\\4.0";
   EXPECT_TRUE(SameText(Value(HKEY_CLASSES_ROOT, lib + L"\\409\\win32"), Dll()));
-  EXPECT_EQ(Value(HKEY_CLASSES_ROOT, lib + L"\\FLAGS"), L"2");  // a control library
+  std::optional<std::wstring> flags = Value(HKEY_CLASSES_ROOT, lib + L"\\FLAGS");
+  ASSERT_TRUE(flags);
+  EXPECT_TRUE(std::stoul(*flags) & LIBFLAG_FCONTROL) << Utf8(*flags);  // a control library
   for (const wchar_t* iid : {kDispatchIid, kEventsIid})
     EXPECT_TRUE(SameText(Value(HKEY_CLASSES_ROOT, std::wstring(L"Interface\\") + iid + L"\\TypeLib"),
                          kLibId));
