@@ -212,9 +212,9 @@ TEST(OsDescriptionTest, RequirementItemsAgainstThisSystem) {
   }
 }
 
-// Run in a child that Wine presents as Windows XP (see XpChild below).
+// Run by os_xp_test.sh in a process that Wine presents as Windows XP.
 TEST(OsDescriptionTest, WindowsXpInChild) {
-  if (!std::getenv("ZU_EXPECT_XP")) GTEST_SKIP() << "runs in the XP child only";
+  if (!std::getenv("ZU_EXPECT_XP")) GTEST_SKIP() << "runs under os_xp_test.sh only";
   const OsDescription& os = GetOsDescription();
   EXPECT_EQ(5u, os.major);
   EXPECT_EQ(1u, os.minor);
@@ -225,37 +225,6 @@ TEST(OsDescriptionTest, WindowsXpInChild) {
   EXPECT_TRUE(CheckOsVersionItems(L"6.0,5.1-*-2", src, os));
   EXPECT_FALSE(CheckOsVersionItems(L"5.1-*-1,6.1", src, os));
   EXPECT_EQ(RuleResult::kMatch, MatchOsVersionList(ItemOf(os, 2), os));
-}
-
-TEST(OsDescriptionTest, XpChild) {
-  if (std::getenv("ZU_EXPECT_XP")) GTEST_SKIP();
-  wchar_t exe[MAX_PATH];
-  ASSERT_GT(::GetModuleFileNameW(nullptr, exe, MAX_PATH), 0u);
-  std::wstring name = exe;
-  name = name.substr(name.find_last_of(L"\\/") + 1);
-  const std::wstring app_key = L"Software\\Wine\\AppDefaults\\" + name;
-  const wchar_t winxp[] = L"winxp";
-  ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_CURRENT_USER, app_key.c_str(), L"Version",
-                                             REG_SZ, winxp, sizeof(winxp)));
-  ::SetEnvironmentVariableW(L"ZU_EXPECT_XP", L"1");
-  std::wstring cmd = L"\"" + std::wstring(exe) +
-                     L"\" --gtest_filter=OsDescriptionTest.WindowsXpInChild --gtest_color=no";
-  STARTUPINFOW si = {};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi = {};
-  const BOOL started =
-      ::CreateProcessW(exe, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-  ::SetEnvironmentVariableW(L"ZU_EXPECT_XP", nullptr);
-  DWORD code = 99;
-  if (started) {
-    ::WaitForSingleObject(pi.hProcess, 120000);
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-  }
-  ::RegDeleteTreeW(HKEY_CURRENT_USER, app_key.c_str());
-  ASSERT_TRUE(started);
-  EXPECT_EQ(0u, code);
 }
 
 // --- Installed components ------------------------------------------------------

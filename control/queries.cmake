@@ -50,3 +50,16 @@ zu_add_test(NAME queries_tests
   LIBS zuqueries
   LOCKS machine_state
   TIMEOUT 1800)
+
+# The OS description and requirement items as Windows XP shows them.
+add_test(NAME queries_xp_tests
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/os_xp_test.sh
+          ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:queries_tests>)
+set_tests_properties(queries_xp_tests PROPERTIES RESOURCE_LOCK machine_state TIMEOUT 900)
+
+# The matching frame lives in the control library (it sets the last-error).
+zu_add_test(NAME match_frame_tests
+  SOURCES match_frame_test.cpp
+  LIBS zuaxctrl
+  LOCKS machine_state
+  TIMEOUT 900)
