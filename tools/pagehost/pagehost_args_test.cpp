@@ -1,0 +1,46 @@
+#include "tools/pagehost/pagehost_args.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ParsePageHostArgs, PageWithAddressAndOptions) {
+  PageHostArgsResult r = ParsePageHostArgs({L"--url", L"https://support.vexa.example/", L"a.HTML"});
+  ASSERT_TRUE(r.args) << r.error;
+  EXPECT_EQ(r.args->url, L"https://support.vexa.example/");
+  EXPECT_EQ(r.args->page, L"a.HTML");
+  EXPECT_EQ(r.args->kind, PageKind::kHtml);
+  EXPECT_FALSE(r.args->allow_unsafe);
+
+  r = ParsePageHostArgs({L"C:\\t\\check.JS", L"--allow-unsafe"});
+  ASSERT_TRUE(r.args) << r.error;
+  EXPECT_EQ(r.args->kind, PageKind::kScript);
+  EXPECT_TRUE(r.args->allow_unsafe);
+  EXPECT_EQ(r.args->url, L"");
+
+  r = ParsePageHostArgs({L"--", L"-odd.htm"});
+  ASSERT_TRUE(r.args) << r.error;
+  EXPECT_EQ(r.args->page, L"-odd.htm");
+}
+
+TEST(ParsePageHostArgs, BadCommandLines) {
+  const std::vector<std::vector<std::wstring>> bad = {
+      {},
+      {L"--url", L"http://a/"},
+      {L"a.htm", L"--url"},
+      {L"--url", L"", L"a.htm"},
+      {L"--url", L"http://a/", L"--url", L"http://b/", L"a.htm"},
+      {L"a.htm", L"b.htm"},
+      {L"--verbose", L"a.htm"},
+      {L"page.txt"},
+      {L"js"},
+      {L""},
+  };
+  for (const auto& args : bad) {
+    PageHostArgsResult r = ParsePageHostArgs(args);
+    EXPECT_FALSE(r.args) << (args.empty() ? L"(none)" : args[0]);
+    EXPECT_FALSE(r.error.empty());
+  }
+}
+
+}  // namespace
