@@ -103,9 +103,9 @@ function call(answer, expected, code, what) {
 }
 )JS";
 const char kCscriptPrelude[] = R"JS(
-var host = { Echo: function (t) { WScript.Echo(t); },
+host = { Echo: function (t) { WScript.Echo(t); },
              Fail: function (t) { WScript.Echo("FAIL: " + t); } };
-var zuax = new ActiveXObject("ZUAX.ZUAXCtrl.4");
+zuax = new ActiveXObject("ZUAX.ZUAXCtrl.4");
 )JS";
 
 RunResult RunPage(const std::wstring& address, const std::string& body) {
@@ -117,8 +117,10 @@ RunResult RunPage(const std::wstring& address, const std::string& body) {
 }
 RunResult RunCscript(const std::string& body) {
   const std::wstring path = TempFile(L"zu_queries_cscript.js");
-  lab::WriteFileBytes(path, std::string(kCscriptPrelude) + kPrelude + body +
-                                "\nWScript.Quit(failures ? 1 : 0);\n");
+  // A script error (no control, say) must fail the run, not end it quietly.
+  lab::WriteFileBytes(path, "var host, zuax;\n" + std::string(kPrelude) + "try {\n" + kCscriptPrelude + body +
+                                "\n} catch (e) { WScript.Echo(\"ERROR: \" + e.message); "
+                                "WScript.Quit(2); }\nWScript.Quit(failures ? 1 : 0);\n");
   RunResult r = RunProgram(System32(L"cscript.exe"), L"//nologo \"" + path + L"\"");
   ::DeleteFileW(path.c_str());
   return r;
