@@ -275,7 +275,7 @@ TEST_F(QueriesE2E, AllowedThroughTheDebugSwitch) {
 TEST_F(QueriesE2E, DebugValuesReplaceAndForce) {
   WriteDebug(
       "[General]\r\nIgnoreURLCheck=1\r\nModelName=Debug Book (X)\r\n"
-      "ModelCodeANDSerialNumber=DBG 0150\r\nLCID=1041\r\n"
+      "ModelCodeANDSerialNumber=DBG-0150\r\nLCID=1041\r\n"
       "[DebugInfoSearch]\r\nOSVersion=5.1;6.0\r\nBIOSVersion=Z9\r\nSPID=SP1;SP2\r\n"
       "ModelCodeANDSerialNumber=ABC-150\r\n");
   const RunResult r = RunCscript(kDebugScript);
