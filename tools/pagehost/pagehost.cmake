@@ -22,3 +22,15 @@ zu_add_test(NAME pagehost_rules_tests
     ${CMAKE_CURRENT_LIST_DIR}/page_parse_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pagehost_args_test.cpp
   LIBS zupagehost_rules)
+
+zu_add_test(NAME pagehost_com_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_object_test.cpp
+  LIBS zupagehost_lib)
+
+# Starts ZUPageHost.exe about a dozen times; each Wine start is slow on
+# an emulated machine.
+zu_add_test(NAME pagehost_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/pagehost_test.cpp
+  LIBS zucommon
+  TIMEOUT 5400)
+add_dependencies(pagehost_tests zupagehost)

@@ -174,8 +174,12 @@ int RunPage(const PageHostArgs& args, const std::wstring& text) {
 
   bool ok = true;
   if (args.kind == PageKind::kScript) {
-    if (!run.AddControl(L"zuax", kZuaxClassId, {},
-                        std::wstring(L"the control ") + kZuaxProgId + L" " + kZuaxClassId))
+    const std::wstring class_id =
+        args.script_control.empty() ? std::wstring(kZuaxClassId) : args.script_control;
+    const std::wstring what = args.script_control.empty()
+                                  ? std::wstring(L"the control ") + kZuaxProgId + L" " + class_id
+                                  : L"the control " + class_id;
+    if (!run.AddControl(L"zuax", class_id, {}, what))
       return kExitFailed;
     ok = run.RunScript(text, 1);
   } else {

@@ -1,5 +1,7 @@
 #include "tools/pagehost/pagehost_args.h"
 
+#include "tools/pagehost/page_parse.h"
+
 namespace {
 
 bool EndsWithIgnoringCase(const std::wstring& s, const std::wstring& tail) {
@@ -26,6 +28,11 @@ PageHostArgsResult ParsePageHostArgs(const std::vector<std::wstring>& args) {
       if (i + 1 >= args.size() || args[i + 1].empty()) return {std::nullopt, L"--url needs an address"};
       out.url = args[++i];
       have_url = true;
+    } else if (!options_done && a == L"--clsid") {
+      if (!out.script_control.empty()) return {std::nullopt, L"--clsid given twice"};
+      if (i + 1 >= args.size()) return {std::nullopt, L"--clsid needs a class id"};
+      out.script_control = NormalizeClassId(args[++i]);
+      if (out.script_control.empty()) return {std::nullopt, L"--clsid needs a class id: " + args[i]};
     } else if (!options_done && a == L"--allow-unsafe") {
       out.allow_unsafe = true;
     } else if (!options_done && a.starts_with(L"-") && a.size() > 1) {
@@ -43,5 +50,7 @@ PageHostArgsResult ParsePageHostArgs(const std::vector<std::wstring>& args) {
     out.kind = PageKind::kHtml;
   else
     return {std::nullopt, L"the page must end in .htm, .html or .js: " + out.page};
+  if (!out.script_control.empty() && out.kind != PageKind::kScript)
+    return {std::nullopt, L"--clsid is for .js files; a page names its own objects"};
   return {out, L""};
 }

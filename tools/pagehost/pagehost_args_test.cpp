@@ -18,6 +18,10 @@ TEST(ParsePageHostArgs, PageWithAddressAndOptions) {
   EXPECT_TRUE(r.args->allow_unsafe);
   EXPECT_EQ(r.args->url, L"");
 
+  r = ParsePageHostArgs({L"--clsid", L"ee09b103-97e0-11cf-978f-00a02463e06f", L"x.js"});
+  ASSERT_TRUE(r.args) << r.error;
+  EXPECT_EQ(r.args->script_control, L"{ee09b103-97e0-11cf-978f-00a02463e06f}");
+
   r = ParsePageHostArgs({L"--", L"-odd.htm"});
   ASSERT_TRUE(r.args) << r.error;
   EXPECT_EQ(r.args->page, L"-odd.htm");
@@ -33,6 +37,9 @@ TEST(ParsePageHostArgs, BadCommandLines) {
       {L"a.htm", L"b.htm"},
       {L"--verbose", L"a.htm"},
       {L"page.txt"},
+      {L"--clsid", L"Scripting.Dictionary", L"x.js"},
+      {L"--clsid"},
+      {L"--clsid", L"{EE09B103-97E0-11CF-978F-00A02463E06F}", L"x.htm"},
       {L"js"},
       {L""},
   };
