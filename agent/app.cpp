@@ -41,14 +41,6 @@ void WaitForNetwork() {
   for (int i = 0; i < 90 && !IsConnected(); ++i) ::Sleep(1000);
 }
 
-void BringToFront(HWND wnd) {
-  HWND fg = ::GetForegroundWindow();
-  DWORD fg_thread = fg ? ::GetWindowThreadProcessId(fg, nullptr) : 0;
-  DWORD me = ::GetCurrentThreadId();
-  bool attached = fg_thread && fg_thread != me && ::AttachThreadInput(me, fg_thread, TRUE);
-  ::SetForegroundWindow(wnd);
-  if (attached) ::AttachThreadInput(me, fg_thread, FALSE);
-}
 
 }  // namespace
 
@@ -202,7 +194,7 @@ void CZUApp::ForwardToRunningAgent(const std::wstring& tail) {
 
 void CZUApp::OpenOptions() {
   if (options_open_) {
-    if (CSetupDialog* open = options_dialog_; open && open->hwnd()) BringToFront(open->hwnd());
+    if (CSetupDialog* open = options_dialog_; open && open->hwnd()) zu::BringToFront(open->hwnd());
     return;
   }
   options_open_ = true;

@@ -10,6 +10,7 @@
 #include "agent/setup_dialog_rules.h"
 #include "common/browser.h"
 #include "common/framework/handle.h"
+#include "common/platform.h"
 
 const wchar_t kOptionsMakerLine[] = L"Copyright (C) Vexa Corporation";
 
@@ -19,19 +20,6 @@ constexpr LONG kFirstLineTwips = 250;
 // Longest address a link click hands to the browser.
 constexpr size_t kMaxLinkChars = 2048;
 
-std::wstring ExecutableFolder() {
-  std::vector<wchar_t> path(MAX_PATH);
-  for (;;) {
-    DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return L"";
-    if (n < path.size()) {
-      std::wstring p(path.data(), n);
-      size_t slash = p.find_last_of(L'\\');
-      return slash == std::wstring::npos ? L"" : p.substr(0, slash);
-    }
-    path.resize(path.size() * 2);
-  }
-}
 
 bool IsFile(const std::wstring& path) {
   DWORD attrs = ::GetFileAttributesW(path.c_str());
@@ -47,14 +35,6 @@ std::wstring AnsiToWide(const std::string& s) {
   return out;
 }
 
-void BringToFront(HWND wnd) {
-  HWND fg = ::GetForegroundWindow();
-  DWORD fg_thread = fg ? ::GetWindowThreadProcessId(fg, nullptr) : 0;
-  DWORD me = ::GetCurrentThreadId();
-  bool attached = fg_thread && fg_thread != me && ::AttachThreadInput(me, fg_thread, TRUE);
-  ::SetForegroundWindow(wnd);
-  if (attached) ::AttachThreadInput(me, fg_thread, FALSE);
-}
 
 void MoveControl(HWND dialog, int id, const LayoutRect& to) {
   if (HWND control = ::GetDlgItem(dialog, id))
@@ -161,7 +141,7 @@ BOOL CSetupDialog::OnInitDialog() {
 
   if (TheApp().disable_button()) ::EnableWindow(::GetDlgItem(hwnd(), IDC_WEB_SUPPORT), FALSE);
 
-  BringToFront(hwnd());
+  zu::BringToFront(hwnd());
   return TRUE;
 }
 

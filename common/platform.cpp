@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <vector>
 
 #include "common/framework/handle.h"
 #include "common/platform_seams.h"
@@ -168,4 +169,20 @@ bool RestoreScreenSaver() {
     return false;
   }
   return WriteScreenSaveActive(key.get(), L"1");
+}
+
+std::wstring ExecutableFolder() {
+  std::vector<wchar_t> path(MAX_PATH);
+  // Long-path systems allow up to 32767 characters.
+  while (path.size() <= 32768) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return L"";
+    if (n < path.size()) {
+      const std::wstring full(path.data(), n);
+      const size_t slash = full.rfind(L'\\');
+      return slash == std::wstring::npos ? L"" : full.substr(0, slash);
+    }
+    path.resize(path.size() * 2);
+  }
+  return L"";
 }

@@ -3,6 +3,12 @@
 // administrator test, restart and shutdown, keep-awake, screen saver and the
 // operating-system generation.
 
+#include <string>
+
+// The folder of the running executable, without a trailing backslash; empty
+// when it cannot be read.
+std::wstring ExecutableFolder();
+
 // Access check of the caller's token (the thread's when it impersonates)
 // against the built-in Administrators group.
 bool IsUserAdministrator();

@@ -10,6 +10,7 @@
 #include "agent/info/settings.h"
 #include "common/framework/handle.h"
 #include "common/identity.h"
+#include "common/platform.h"
 
 std::wstring BuildInfoFileURL() {
   InfoURLSettings settings{ReadInfoFileURLBase(), ReadUseModelCode(), ReadLanguage(),
@@ -34,20 +35,6 @@ std::wstring ResolveInfoFileURL() { return ApplyDebugInfoFileURL(BuildInfoFileUR
 
 namespace {
 
-std::wstring ExecutableFolder() {
-  std::vector<wchar_t> path(MAX_PATH);
-  for (;;) {
-    DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return L"";
-    if (n < path.size()) {
-      std::wstring full(path.data(), n);
-      size_t slash = full.rfind(L'\\');
-      return slash == std::wstring::npos ? L"" : full.substr(0, slash);
-    }
-    if (path.size() >= 32768) return L"";
-    path.resize(path.size() * 2);
-  }
-}
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "agent/info/xml_file_reader.h"
 #include "common/identity.h"
 #include "common/installed_components.h"
+#include "common/platform.h"
 
 namespace {
 
@@ -33,19 +34,6 @@ std::optional<std::wstring> ParentOS(CXmlFileReader& reader) {
   return os;
 }
 
-std::wstring ExecutableFolder() {
-  std::vector<wchar_t> path(MAX_PATH);
-  for (;;) {
-    const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return L"";
-    if (n < path.size()) {
-      const std::wstring full(path.data(), n);
-      const size_t slash = full.rfind(L'\\');
-      return slash == std::wstring::npos ? L"" : full.substr(0, slash);
-    }
-    path.resize(path.size() * 2);
-  }
-}
 
 }  // namespace
 

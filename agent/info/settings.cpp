@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "agent/info/clock.h"
+#include "common/platform.h"
 
 namespace {
 
@@ -108,17 +109,8 @@ std::wstring GetSettingsFilePath() {
 }
 
 std::wstring GetTemplateSettingsFilePath() {
-  std::vector<wchar_t> buf(MAX_PATH);
-  for (;;) {
-    const DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n == 0) return L"";
-    if (n < buf.size()) break;
-    buf.resize(buf.size() * 2);
-  }
-  std::wstring exe = buf.data();
-  const size_t slash = exe.rfind(L'\\');
-  if (slash == std::wstring::npos) return L"";
-  return exe.substr(0, slash) + L"\\" + kFileName;
+  const std::wstring folder = ExecutableFolder();
+  return folder.empty() ? L"" : folder + L"\\" + kFileName;
 }
 
 void PrepareSettingsFile() {

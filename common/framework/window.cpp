@@ -10,6 +10,15 @@ HINSTANCE ResourceModule() {
 }
 void SetResourceModule(HINSTANCE module) { g_resource_module = module; }
 
+void BringToFront(HWND wnd) {
+  HWND fg = ::GetForegroundWindow();
+  DWORD fg_thread = fg ? ::GetWindowThreadProcessId(fg, nullptr) : 0;
+  DWORD me = ::GetCurrentThreadId();
+  bool attached = fg_thread && fg_thread != me && ::AttachThreadInput(me, fg_thread, TRUE);
+  ::SetForegroundWindow(wnd);
+  if (attached) ::AttachThreadInput(me, fg_thread, FALSE);
+}
+
 std::wstring LoadResString(UINT id, const wchar_t* fallback) {
   const wchar_t* text = nullptr;
   // With a zero length, LoadString hands out a read-only pointer to the

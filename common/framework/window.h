@@ -13,6 +13,10 @@ HINSTANCE ResourceModule();
 void SetResourceModule(HINSTANCE module);
 std::wstring LoadResString(UINT id, const wchar_t* fallback = L"");
 
+// Makes the window the foreground window, also when another thread's window
+// has the input focus.
+void BringToFront(HWND wnd);
+
 class Window {
  public:
   Window() = default;
