@@ -55,7 +55,8 @@ zu_add_test(NAME queries_tests
 add_test(NAME queries_xp_tests
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/os_xp_test.sh
           ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:queries_tests>)
-set_tests_properties(queries_xp_tests PROPERTIES RESOURCE_LOCK machine_state TIMEOUT 900)
+set_tests_properties(queries_xp_tests PROPERTIES RESOURCE_LOCK machine_state TIMEOUT 900
+  ENVIRONMENT ZU_WINE_TIMEOUT=890)
 
 # The matching frame lives in the control library (it sets the last-error).
 zu_add_test(NAME match_frame_tests

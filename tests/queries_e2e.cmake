@@ -9,6 +9,3 @@ add_dependencies(queries_e2e_tests ZUAC)
 if(TARGET zupagehost)
   add_dependencies(queries_e2e_tests zupagehost)
 endif()
-# Every script starts emulated Wine programs; wine-run's own limit must not
-# end the test before CTest's does.
-set_tests_properties(queries_e2e_tests PROPERTIES ENVIRONMENT ZU_WINE_TIMEOUT=3500)
