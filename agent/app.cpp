@@ -4,6 +4,7 @@
 #include <ole2.h>
 // GDI+ headers need min/max and the full windows.h.
 #include <algorithm>
+#include <stdexcept>
 using std::max;
 using std::min;
 #include <gdiplus.h>
@@ -17,6 +18,7 @@ using std::min;
 #include "agent/setup_dialog.h"
 #include "agent/shortcuts.h"
 #include "agent/startup_hooks.h"
+#include "agent/update_check.h"
 #include "common/autorun.h"
 #include "common/framework/window.h"
 #include "common/identity.h"
@@ -55,12 +57,18 @@ CZUApp::~CZUApp() {
 
 int CZUApp::Run(const wchar_t* command_tail) {
   int exit_code = 0;
-  if (InitInstance(command_tail ? command_tail : L"")) {
-    MSG msg;
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
+  try {
+    if (InitInstance(command_tail ? command_tail : L"")) {
+      MSG msg;
+      while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+      }
     }
+  } catch (const std::logic_error&) {
+    // A helper window or the pulse timer could not be made: the agent
+    // cannot do its work, so it ends.
+    exit_code = 1;
   }
   ExitInstance();
   return exit_code;
@@ -134,6 +142,7 @@ bool CZUApp::InitInstance(const std::wstring& tail) {
     case AgentSwitch::kShowPage:
       WaitForNetwork();
       RegisterAutorun(L"/Stationary");
+      OpenSupportPage(false, CheckWorld::Real());
       break;
     case AgentSwitch::kInstall:
       if (IsUserAdministrator()) RunInstallingStep();

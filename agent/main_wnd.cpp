@@ -1,7 +1,11 @@
 #include "agent/main_wnd.h"
 
 #include "agent/app.h"
+#include "agent/connectivity.h"
+#include "agent/info/my_reg_key.h"
 #include "agent/info/settings.h"
+#include "agent/resource.h"
+#include "agent/update_check.h"
 
 const wchar_t kMainWndTitle[] = L"ZU MainWnd";
 const wchar_t kNotifyProperty[] = L"ZEFONtf.exe";
@@ -11,17 +15,78 @@ namespace {
 const wchar_t kMainWndClass[] = L"ZEFOUpdateMainWnd";
 }
 
+CMainWnd::CMainWnd() = default;
+
+CMainWnd::~CMainWnd() {
+  generator_.reset();
+  icon_window_.reset();
+}
+
 bool CMainWnd::Create() {
   notify_message_ = ::RegisterWindowMessageW(kNotifyMessageName);
-  return zu::Window::Create(kMainWndClass, kMainWndTitle, 0);
+  if (!zu::Window::Create(kMainWndClass, kMainWndTitle, 0)) return false;
+  // Outside WM_CREATE: the helper windows and the timer throw, and an
+  // exception must not cross the system's window procedure.
+  OnCreate();
+  return true;
 }
+
+void CMainWnd::OnCreate() {
+  schedule_.SetIntervalText(ReadInterval());
+  AgentOptions& options = TheApp().options();
+  options.FromStored(ReadSuppressBalloon());
+  icon_enabled_ = options.auto_check;
+
+  icon_window_ = std::make_unique<CNtifyIconWnd>(*this);
+  icon_window_->Create(hwnd());
+  icon_.reset(LoadAgentIcon());
+  if (options.auto_check)
+    icon_window_->SetIcon(zu::LoadResString(IDS_APP_TITLE), icon_.get(), true);
+
+  generator_ = std::make_unique<CPulseGenerator>();
+  CPulseGenerator::SetReceiver(this);
+  pulse_period_ = ReadPulsePeriod();
+  generator_->Start(hwnd(), pulse_period_);
+
+  ::SetPropW(hwnd(), kNotifyProperty, reinterpret_cast<HANDLE>(1));
+}
+
+void CMainWnd::Pulse() {
+  if (!IsAutoCheckOn()) return;
+  if (!welcome_shown_ && CMyRegKey().CheckFirstRun() && IsConnected()) {
+    welcome_shown_ = true;
+    icon_window_->ShowBalloon(icon_.get(), BalloonKind::kWelcome);
+  } else if (schedule_.IsCheckDue(StoredSchedule()) && !CMyRegKey().CheckFirstRun()) {
+    Check(kOwnInfoFile);
+  }
+  pulse_period_ = ReadPulsePeriod();
+}
+
+void CMainWnd::Check(const std::wstring& address) {
+  const CheckResult result = RunUpdateCheck(address, CheckWorld::Real());
+  if (result.interval_days != -1) schedule_.SetIntervalDays(result.interval_days);
+  if (result.balloon) icon_window_->ShowBalloon(icon_.get(), *result.balloon);
+}
+
+bool CMainWnd::IsAutoCheckOn() const { return TheApp().options().auto_check; }
+
+bool CMainWnd::AreBalloonsSuppressed() const { return TheApp().options().balloons_suppressed; }
+
+bool CMainWnd::OpenSupportPage(bool automatic) {
+  return ::OpenSupportPage(automatic, CheckWorld::Real());
+}
+
+void CMainWnd::OpenOptions() { TheApp().OpenOptions(); }
+
+bool CMainWnd::IsOptionsQuestionOpen() const { return TheApp().options_question_open(); }
 
 LRESULT CMainWnd::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_CREATE:
-      TheApp().options().FromStored(ReadSuppressBalloon());
-      ::SetPropW(hwnd(), kNotifyProperty, reinterpret_cast<HANDLE>(1));
-      return 0;
+    case WM_CLOSE:
+      // The timer goes before the window, so no tick reaches a window
+      // that is being destroyed.
+      generator_.reset();
+      break;
     case WM_DESTROY:
       ::RemovePropW(hwnd(), kNotifyProperty);
       // The application's main window: its end is the agent's end.
@@ -29,7 +94,17 @@ LRESULT CMainWnd::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
   }
   if (msg == notify_message_ && notify_message_ != 0) {
-    if (wp == kRequestOptions) TheApp().OpenOptions();
+    switch (wp) {
+      case kRequestOptions:
+        OpenOptions();
+        break;
+      case kRequestSupportPage:
+        OpenSupportPage(false);
+        break;
+      case kRequestRefreshIcon:
+        if (icon_window_) icon_window_->Refresh();
+        break;
+    }
     return -1;
   }
   return zu::Window::OnMessage(msg, wp, lp);

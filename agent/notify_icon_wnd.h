@@ -101,13 +101,6 @@ class CNtifyIconWnd : public CWorkWnd {
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
-  struct IconTraits {
-    using Type = HICON;
-    static HICON Invalid() { return nullptr; }
-    static bool Valid(HICON h) { return h != nullptr; }
-    static void Close(HICON h) { ::DestroyIcon(h); }
-  };
-
   void OnBalloonClick();
   void OnRetryTimer();
   void StopRetry();
@@ -119,7 +112,7 @@ class CNtifyIconWnd : public CWorkWnd {
   NOTIFYICONDATAW data_{};
   std::unique_ptr<CNtifyIconMenu> menu_;
   bool retry_timer_ = false;
-  zu::UniqueResource<IconTraits> own_icon_;  // the one Refresh loads
+  zu::UniqueIcon own_icon_;  // the one Refresh loads
 };
 
 // True when the shell's desktop list view exists (see SetShellReadyTest).

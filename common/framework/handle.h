@@ -65,11 +65,18 @@ struct LocalMemTraits {
   static bool Valid(HLOCAL h) { return h != nullptr; }
   static void Close(HLOCAL h) { ::LocalFree(h); }
 };
+struct IconTraits {
+  using Type = HICON;
+  static HICON Invalid() { return nullptr; }
+  static bool Valid(HICON h) { return h != nullptr; }
+  static void Close(HICON h) { ::DestroyIcon(h); }
+};
 
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueLocal = UniqueResource<LocalMemTraits>;
+using UniqueIcon = UniqueResource<IconTraits>;
 
 }  // namespace zu
