@@ -128,8 +128,8 @@ TEST_F(CheckTest, BalloonFollowsTheFileAndLastVisit) {
       {"new, old urgent", L"<i><lastupdate>" + std::wstring(kFuture) +
                               L"</lastupdate><urgentupdate>" + kPast + L"</urgentupdate></i>",
        true, BalloonKind::kRecommended},
-      {"for another system only",
-       L"<i><x OS='XP'><lastupdate>" + std::wstring(kFuture) + L"</lastupdate></x></i>", false,
+      {"new for another system only",
+       L"<i><x OS='XP'><lastupdate>" + std::wstring(kFuture) + L"</lastupdate></x></i>", true,
        std::nullopt},
   };
   for (const Case& c : cases) {
@@ -173,18 +173,18 @@ TEST_F(CheckTest, FileFailuresAreSilentButTheCheckCounts) {
 
 TEST_F(CheckTest, RedirectsAreFollowedWithinTheBound) {
   const std::wstring news = L"<lastupdate>" + std::wstring(kFuture) + L"</lastupdate>";
-  // own -> r1 -> ... -> r8 -> final: eight redirects are followed.
+  // own -> r1 -> ... -> r7 -> final: eight redirects are followed.
   Write(L"own.xml", L"<i><serial range='B-'>r1.xml</serial></i>");
-  for (int i = 1; i <= 8; ++i) {
-    const std::wstring next = i == 8 ? L"final.xml" : L"r" + std::to_wstring(i + 1) + L".xml";
+  for (int i = 1; i <= 7; ++i) {
+    const std::wstring next = i == 7 ? L"final.xml" : L"r" + std::to_wstring(i + 1) + L".xml";
     Write(L"r" + std::to_wstring(i) + L".xml", L"<i><serial>" + next + L"</serial></i>");
   }
   Write(L"final.xml", L"<i>" + news + L"</i>");
   EXPECT_EQ(RunUpdateCheck(kOwnInfoFile, world_).balloon, BalloonKind::kRecommended);
 
   // One more link is one too many.
-  Write(L"r8.xml", L"<i><serial>r9.xml</serial></i>");
-  Write(L"r9.xml", L"<i><serial>final.xml</serial></i>");
+  Write(L"r7.xml", L"<i><serial>r8.xml</serial></i>");
+  Write(L"r8.xml", L"<i><serial>final.xml</serial></i>");
   EXPECT_FALSE(RunUpdateCheck(kOwnInfoFile, world_).balloon);
 
   // A loop ends at the first address seen twice.
