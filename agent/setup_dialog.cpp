@@ -8,6 +8,7 @@
 #include "agent/main_wnd.h"
 #include "agent/resource.h"
 #include "agent/setup_dialog_rules.h"
+#include "agent/update_check.h"
 #include "common/browser.h"
 #include "common/framework/handle.h"
 #include "common/platform.h"
@@ -40,13 +41,6 @@ void MoveControl(HWND dialog, int id, const LayoutRect& to) {
   if (HWND control = ::GetDlgItem(dialog, id))
     ::SetWindowPos(control, nullptr, to.left, to.top, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-// Command 1000: the support page, as from the menu.
-void OpenSupportPageFromDialog() {
-  if (CMainWnd* main = TheApp().main_window(); main && main->IsWindow())
-    ::PostMessageW(main->hwnd(), ::RegisterWindowMessageW(kNotifyMessageName),
-                   kRequestSupportPage, 0);
 }
 
 }  // namespace
@@ -306,7 +300,7 @@ bool CSetupDialog::OnCommand(WORD id, WORD code, HWND control) {
       if (code == BN_CLICKED) OnAutoCheckClicked();
       return true;
     case IDC_WEB_SUPPORT:
-      if (code == BN_CLICKED) OpenSupportPageFromDialog();
+      if (code == BN_CLICKED) OpenSupportPage(false, CheckWorld::Real());
       return true;
     case IDOK:
       OnOK();
