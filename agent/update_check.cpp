@@ -10,7 +10,6 @@
 #include "agent/info/info_url.h"
 #include "agent/info/my_reg_key.h"
 #include "agent/info/settings.h"
-#include "agent/info/xml_file_reader.h"
 #include "agent/resource.h"
 #include "common/browser.h"
 
