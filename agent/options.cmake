@@ -15,7 +15,7 @@ zu_add_test(NAME options_tests
     ${CMAKE_CURRENT_LIST_DIR}/static_paint_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/agent.rc
   LIBS zuagent
-  TIMEOUT 900)
+  TIMEOUT 600)
 
 # The information text an installer puts beside the agent.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/install/Pim.txt ${CMAKE_BINARY_DIR}/bin/install/Pim.txt

@@ -20,5 +20,5 @@ add_test(NAME identity_fake_smbios_tests
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/fake_smbios_test.sh
           ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:identity_tests>)
 set_tests_properties(identity_fake_smbios_tests PROPERTIES
-  RESOURCE_LOCK machine_state SKIP_RETURN_CODE 77 TIMEOUT 900
-  ENVIRONMENT ZU_WINE_TIMEOUT=890)
+  RESOURCE_LOCK machine_state SKIP_RETURN_CODE 77 TIMEOUT 600
+  ENVIRONMENT ZU_WINE_TIMEOUT=590)

@@ -65,7 +65,7 @@ zu_add_test(NAME control_ctrl_tests
     ${ZUAC_RC}
   LIBS zuaxctrl
   LOCKS machine_state
-  TIMEOUT 900)
+  TIMEOUT 600)
 target_compile_definitions(control_ctrl_tests PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:ZU_TEST_VERSION="${PROJECT_VERSION}">)
 add_dependencies(control_ctrl_tests ZUAC zurecord)

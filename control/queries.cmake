@@ -16,7 +16,7 @@ zu_add_test(NAME query_rules_tests
     query_rules_test.cpp
     registry_format_test.cpp
   LIBS zurules
-  TIMEOUT 900)
+  TIMEOUT 600)
 
 # The Windows side: registry text and listing, the OS description, the
 # identity reads and the installed-components tests of the page's queries.
@@ -48,19 +48,18 @@ zu_add_test(NAME queries_tests
     registry_text_test.cpp
     identity_queries_test.cpp
   LIBS zuqueries
-  LOCKS machine_state
-  TIMEOUT 1800)
+  LOCKS machine_state)
 
 # The OS description and requirement items as Windows XP shows them.
 add_test(NAME queries_xp_tests
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/os_xp_test.sh
           ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:queries_tests>)
-set_tests_properties(queries_xp_tests PROPERTIES RESOURCE_LOCK machine_state TIMEOUT 900
-  ENVIRONMENT ZU_WINE_TIMEOUT=890)
+set_tests_properties(queries_xp_tests PROPERTIES RESOURCE_LOCK machine_state TIMEOUT 600
+  ENVIRONMENT ZU_WINE_TIMEOUT=590)
 
 # The matching frame lives in the control library (it sets the last-error).
 zu_add_test(NAME match_frame_tests
   SOURCES match_frame_test.cpp
   LIBS zuaxctrl
   LOCKS machine_state
-  TIMEOUT 900)
+  TIMEOUT 600)

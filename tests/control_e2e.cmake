@@ -4,7 +4,7 @@ zu_add_test(NAME control_e2e_tests
   SOURCES control_e2e_test.cpp
   LIBS zulab version
   LOCKS machine_state
-  TIMEOUT 5400)
+  TIMEOUT 600)
 target_compile_definitions(control_e2e_tests PRIVATE ZU_TEST_VERSION="${PROJECT_VERSION}")
 add_dependencies(control_e2e_tests ZUAC)
 if(TARGET zupagehost)

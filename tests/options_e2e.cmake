@@ -2,6 +2,5 @@
 zu_add_test(NAME options_e2e_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/options_e2e_test.cpp
   LIBS zulab zuuiauto
-  LOCKS machine_state
-  TIMEOUT 3600)  # agent starts take minutes under emulated Wine
+  LOCKS machine_state)
 add_dependencies(options_e2e_tests ZEFOUpdt zurecord)

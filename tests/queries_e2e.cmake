@@ -4,7 +4,7 @@ zu_add_test(NAME queries_e2e_tests
   SOURCES queries_e2e_test.cpp
   LIBS zulab
   LOCKS machine_state
-  TIMEOUT 3600)
+  TIMEOUT 600)
 add_dependencies(queries_e2e_tests ZUAC)
 if(TARGET zupagehost)
   add_dependencies(queries_e2e_tests zupagehost)

@@ -19,7 +19,7 @@ const wchar_t kDebugIni[] = L"C:\\Update\\Debug.ini";
 const wchar_t kAllowed[] = L"http://support.vexa.example/zefo/update/index.html";
 const wchar_t kRefused[] = L"http://www.refused-host.example/zefo/update/index.html";
 const wchar_t kScratch[] = L"Software\\ZUTest\\QueriesE2E";
-constexpr DWORD kProcessWait = 900000;  // Wine runs emulated here
+constexpr DWORD kProcessWait = 120000;
 
 std::wstring System32(const wchar_t* exe) {
   wchar_t dir[MAX_PATH];

@@ -32,7 +32,7 @@ foreach(zone
   add_test(NAME settings_tests_tz_${name}
     COMMAND settings_tests --gtest_color=no --gtest_filter=TimeZone.*:TimeStamp*)
   set_tests_properties(settings_tests_tz_${name} PROPERTIES
-    ENVIRONMENT "TZ=${tz};ZU_EXPECT_ZONE_BIAS=${bias};ZU_EXPECT_JULY_STAMP=${july};ZU_EXPECT_JANUARY_STAMP=${january};ZU_WINE_TIMEOUT=890"
+    ENVIRONMENT "TZ=${tz};ZU_EXPECT_ZONE_BIAS=${bias};ZU_EXPECT_JULY_STAMP=${july};ZU_EXPECT_JANUARY_STAMP=${january};ZU_WINE_TIMEOUT=590"
     RESOURCE_LOCK machine_state
-    TIMEOUT 900)
+    TIMEOUT 600)
 endforeach()

@@ -27,10 +27,8 @@ zu_add_test(NAME pagehost_com_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_object_test.cpp
   LIBS zupagehost_lib)
 
-# Starts ZUPageHost.exe about a dozen times; each Wine start is slow on
-# an emulated machine.
+# Starts ZUPageHost.exe about a dozen times.
 zu_add_test(NAME pagehost_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/pagehost_test.cpp
-  LIBS zucommon
-  TIMEOUT 5400)
+  LIBS zucommon)
 add_dependencies(pagehost_tests zupagehost)

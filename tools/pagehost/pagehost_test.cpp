@@ -57,6 +57,11 @@ HostRun RunPageHost(const std::wstring& arguments) {
   return run;
 }
 
+// The dictionary is not safe for scripting; --allow-unsafe lets it in with this.
+const std::string kControlWarning =
+    "warning: the control {EE09B103-97E0-11CF-978F-00A02463E06F} is not marked safe for "
+    "scripting\n";
+
 class PageHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -109,13 +114,13 @@ TEST_F(PageHostTest, ScriptEchoesAndCreatesObjects) {
       "host.Echo('refresh ' + host.RefreshCount);\n"
       "host.Echo();\n");
   EXPECT_EQ(r.exit_code, 0u) << r.output;
-  EXPECT_EQ(r.output, "hello object\nfrom the item, 2\nrefresh 0\n\n");
+  EXPECT_EQ(r.output, kControlWarning + "hello object\nfrom the item, 2\nrefresh 0\n\n");
 }
 
 TEST_F(PageHostTest, FailPrintsAndSetsTheExitCode) {
   HostRun r = Script("host.Fail('requirement not met');\nhost.Echo('still running');\n");
   EXPECT_EQ(r.exit_code, 1u);
-  EXPECT_EQ(r.output, "requirement not met\nstill running\n");
+  EXPECT_EQ(r.output, kControlWarning + "requirement not met\nstill running\n");
 }
 
 TEST_F(PageHostTest, ScriptErrorsCarryTheirLine) {
@@ -148,7 +153,9 @@ TEST_F(PageHostTest, PageRunsInDocumentOrder) {
       "<script type=\"text/javascript\">host.Echo('3 ' + dict.Count);</script>\n"
       "</body></html>\n"));
   EXPECT_EQ(r.exit_code, 0u) << r.output;
-  EXPECT_EQ(r.output, "1 undefined\n2 y\n3 1\n");
+  // --allow-unsafe lets the object in, but says so where it is created.
+  EXPECT_EQ(r.output, "1 undefined\nwarning: object dict {EE09B103-97E0-11CF-978F-00A02463E06F}"
+                      " is not marked safe for scripting\n2 y\n3 1\n");
 }
 
 TEST_F(PageHostTest, AnErrorInOneBlockFailsThePageButNotTheNextBlock) {
