@@ -230,11 +230,14 @@ void CZUApp::ExitInstance() {
   SetAgentMessageOwners(nullptr);
   if (gdiplus_token_) Gdiplus::GdiplusShutdown(gdiplus_token_);
   gdiplus_token_ = 0;
+  // Observation ends before the session mutex goes: an agent that becomes
+  // resident once the mutex is free must not still find this observer and
+  // so run unobserved, beyond the reach of /Halt and /HaltAll.
+  observer_.Stop();
   if (session_mutex_) ::ReleaseMutex(session_mutex_.get());
   session_mutex_.reset();
   zu::SetResourceModule(nullptr);
   resources_.reset();
-  observer_.Stop();
   if (ole_initialized_) ::OleUninitialize();
   ole_initialized_ = false;
 }

@@ -89,7 +89,17 @@ class OptionsTest : public ::testing::Test {
   HWND OpenOptions(const std::wstring& args = L"") {
     agent_ = lab::StartAgent(args);
     HWND w = zu::ui::WaitForWindow(kOptionsCaption, L"", 20000, agent_.pid());
-    return w && zu::ui::WaitForControl(w, IDCANCEL, 20000) ? w : nullptr;
+    if (w && zu::ui::WaitForControl(w, IDCANCEL, 20000)) return w;
+    // Say whose windows are up instead, for the failure that follows.
+    std::string up;
+    for (HWND other : zu::ui::TopLevelWindows()) {
+      const zu::ui::WindowInfo info = zu::ui::DescribeWindow(other);
+      if (!info.visible) continue;
+      up += " [" + std::to_string(info.pid) + " " +
+            std::string(info.caption.begin(), info.caption.end()) + "]";
+    }
+    ADD_FAILURE() << "no Options dialog of agent " << agent_.pid() << "; visible:" << up;
+    return nullptr;
   }
   static zu::ui::ControlInfo Control(HWND dialog, int id) {
     auto c = zu::ui::FindControl(dialog, id);
