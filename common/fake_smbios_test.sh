@@ -3,10 +3,11 @@
 # SMBIOS values from /sys/class/dmi/id inside the querying process, so a
 # private mount namespace with its own files there changes the answers for
 # that process only; the lab's wineserver and prefix stay as they are.
-#   fake_smbios_test.sh WINE_RUN TEST_EXE
+#   fake_smbios_test.sh WINE_RUN TEST_EXE [GTEST_FILTER]
 set -euo pipefail
 wine_run=$1
 exe=$2
+filter=${3:-WmiQuery.*:Identity.*:IdentityCacheTest.*}
 
 skip() {
   echo "skipped: $*"
@@ -39,5 +40,5 @@ exec unshare -m bash -c '
   echo 1 >"$d/product_version"
   echo 1 >"$d/chassis_type"
   exec "$0" "$1" --gtest_color=no \
-    --gtest_filter="WmiQuery.*:Identity.*:IdentityCacheTest.*"
-' "$wine_run" "$exe"
+    --gtest_filter="$2"
+' "$wine_run" "$exe" "$filter"

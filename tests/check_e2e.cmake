@@ -1,0 +1,16 @@
+# The resident agent's update check against a loopback maker server, with
+# made-up firmware so that the model's file name is known.
+add_library(zuhttptest STATIC ${CMAKE_CURRENT_LIST_DIR}/loopback_http.cpp)
+target_link_libraries(zuhttptest PUBLIC zu_options ws2_32)
+
+zu_add_test(NAME check_e2e_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/check_e2e_test.cpp
+  LIBS zulab zuuiauto zuhttptest
+  NO_CTEST)
+add_dependencies(check_e2e_tests ZEFOUpdt zurecord)
+add_test(NAME check_e2e_tests
+  COMMAND bash ${CMAKE_SOURCE_DIR}/common/fake_smbios_test.sh
+          ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:check_e2e_tests> "CheckE2E.*")
+set_tests_properties(check_e2e_tests PROPERTIES
+  RESOURCE_LOCK machine_state SKIP_RETURN_CODE 77 TIMEOUT 600
+  ENVIRONMENT ZU_WINE_TIMEOUT=590)

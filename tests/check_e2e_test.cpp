@@ -1,0 +1,219 @@
+// The resident agent's update check against a maker's server on loopback:
+// the file it asks for, what it stores, and the balloon it shows. Runs with
+// made-up firmware (see common/fake_smbios_test.sh): the model name is
+// "VexaBook 9000 (Pro)" and the model code "VB9".
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "tests/lab_support.h"
+#include "tests/loopback_http.h"
+#include "tools/uiauto/uiauto.h"
+
+namespace {
+
+const wchar_t kUserKey[] = L"Software\\Vexa Corporation\\ZEFO Update\\4.0";
+const wchar_t kBrowserKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
+const char kModelFile[] = "/info/VEXABOOK_9000_(PRO).xml";
+const wchar_t kRecommended[] = L"Recommended Updates are available for your ZEFO PC!";
+const wchar_t kImportant[] = L"Important Updates are available for your ZEFO PC!";
+
+using Reply = zu_test::LoopbackHttpServer::Reply;
+
+BOOL CALLBACK FindBalloon(HWND w, LPARAM lp) {
+  wchar_t cls[64] = {}, text[512] = {};
+  ::GetClassNameW(w, cls, 64);
+  if (std::wstring(cls) != L"tooltips_class32" || !::IsWindowVisible(w)) return TRUE;
+  DWORD_PTR n = 0;
+  ::SendMessageTimeoutW(w, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        1000, &n);
+  if (!*text) return TRUE;
+  *reinterpret_cast<std::wstring*>(lp) = text;
+  return FALSE;
+}
+
+// The text of the balloon Wine's tray shows, or empty.
+std::wstring VisibleBalloon() {
+  std::wstring text;
+  ::EnumWindows(FindBalloon, reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
+std::string InfoFile(const std::string& inner) {
+  return "<?xml version=\"1.0\"?>\n<zefo>" + inner + "</zefo>\n";
+}
+
+class CheckE2E : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { lab::InstallAgent(); }
+
+  void SetUp() override {
+    ASSERT_TRUE(server_.ok());
+    lab::StopAllAgents();
+    user_.Clear();
+    // Checks on the first pulse, a second after start.
+    SetDword(L"FirstRun", 0);
+    SetDword(L"_Debug_PulseInterval", 1000);
+    ::SHCreateDirectoryExW(
+        nullptr,
+        (lab::SpecialFolder(CSIDL_COMMON_APPDATA) + L"\\Vexa Corporation\\ZEFO Update").c_str(),
+        nullptr);
+    ::CopyFileW((lab::BinDir() + L"\\install\\ZU.ini").c_str(), lab::SettingsFile().c_str(),
+                FALSE);
+    SetOption(L"Setting", L"InfoFileURLBase", server_.Url("/info/"));
+  }
+  void TearDown() override {
+    lab::StopAllAgents();
+    ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", nullptr);
+  }
+
+  static void SetDword(const wchar_t* name, DWORD value) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, kUserKey, 0, nullptr, 0,
+                                               KEY_SET_VALUE, nullptr, &key, nullptr));
+    ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                     sizeof(value));
+    ::RegCloseKey(key);
+  }
+  static void SetString(const wchar_t* name, const std::wstring& value) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, kUserKey, 0, nullptr, 0,
+                                               KEY_SET_VALUE, nullptr, &key, nullptr));
+    ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(key);
+  }
+  static void SetOption(const wchar_t* section, const wchar_t* name, const std::wstring& value) {
+    ::WritePrivateProfileStringW(section, name, value.c_str(), lab::SettingsFile().c_str());
+  }
+  static std::wstring Option(const wchar_t* section, const wchar_t* name) {
+    wchar_t text[256] = L"";
+    ::GetPrivateProfileStringW(section, name, L"", text, 256, lab::SettingsFile().c_str());
+    return text;
+  }
+  static std::optional<std::wstring> Stored(const wchar_t* name) {
+    return lab::RegString(HKEY_CURRENT_USER, kUserKey, name);
+  }
+
+  // Starts the resident agent and waits for its first check to be done.
+  void RunCheck() {
+    agent_ = lab::StartAgent(L"/Stationary");
+    ASSERT_TRUE(agent_);
+    ASSERT_TRUE(lab::WaitFor([this] { return !server_.requests().empty(); }, 30000))
+        << "the agent asked the server for nothing";
+    ASSERT_TRUE(lab::WaitFor([] { return Stored(L"LastExecute").has_value(); }, 10000));
+  }
+  std::wstring WaitForBalloon(DWORD ms = 15000) {
+    std::wstring text;
+    lab::WaitFor([&] { return !(text = VisibleBalloon()).empty(); }, ms);
+    return text;
+  }
+
+  // The maker's server: the files by path, and support pages that answer.
+  std::map<std::string, std::string> files_;
+  zu_test::LoopbackHttpServer server_{[this](const zu_test::LoopbackHttpServer::Request& r) {
+    if (r.path.starts_with("/page/")) return Reply::With(200, "<html>support</html>");
+    const auto it = files_.find(r.path);
+    return it == files_.end() ? Reply::With(404, "missing") : Reply::With(200, it->second);
+  }};
+  lab::Process agent_;
+  lab::KeySnapshot user_{HKEY_CURRENT_USER, kUserKey};
+  lab::KeySnapshot browser_{HKEY_LOCAL_MACHINE, kBrowserKey};
+  lab::FileSnapshot settings_{lab::SettingsFile()};
+};
+
+TEST_F(CheckE2E, NewUpdatesAreFetchedStoredAndAnnouncedAsRecommended) {
+  files_[kModelFile] = InfoFile(
+      "<lastupdate>2099-1-1-0:0-GMT</lastupdate><interval>7</interval>"
+      "<urlauto>" + std::string("http://127.0.0.1:") + std::to_string(server_.port()) +
+      "/page/auto</urlauto><urlmanual>http://127.0.0.1:" + std::to_string(server_.port()) +
+      "/page/manual</urlmanual>");
+  RunCheck();
+
+  const auto requests = server_.requests();
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ(kModelFile, requests[0].path);
+  // No probe before the download: the user agent is WinINet's own choice
+  // there; the file is fetched as it is.
+  EXPECT_EQ(kRecommended, WaitForBalloon().substr(0, wcslen(kRecommended)));
+  EXPECT_EQ(server_.Url("/page/auto"), Stored(L"SupportpageAutoURL").value_or(L""));
+  EXPECT_EQ(server_.Url("/page/manual"), Stored(L"SupportpageManualURL").value_or(L""));
+  EXPECT_EQ(L"7", Option(L"Option", L"Interval"));
+  // The check never records a visit.
+  EXPECT_FALSE(Stored(L"LastVisit").has_value());
+}
+
+TEST_F(CheckE2E, AnUrgentUpdateIsAnnouncedAsImportant) {
+  files_[kModelFile] =
+      InfoFile("<lastupdate>2099-1-1-0:0-GMT</lastupdate><urgentupdate>2099-1-1-0:0-GMT"
+               "</urgentupdate>");
+  RunCheck();
+  const std::wstring balloon = WaitForBalloon();
+  EXPECT_EQ(kImportant, balloon.substr(0, wcslen(kImportant))) << "balloon: " << balloon.size();
+  const std::wstring dir = lab::BinDir() + L"\\..\\screenshots";
+  ::CreateDirectoryW(dir.c_str(), nullptr);
+  zu::ui::SaveScreenshot(dir + L"\\balloon-important.png");
+}
+
+TEST_F(CheckE2E, NothingNewSinceTheLastVisitShowsNoBalloon) {
+  SetString(L"LastVisit", L"2030-1-1-0:0");
+  files_[kModelFile] = InfoFile("<lastupdate>2001-1-1-0:0-GMT</lastupdate><urgentupdate/>");
+  RunCheck();
+  EXPECT_EQ(L"", WaitForBalloon(4000));
+  EXPECT_EQ(1u, server_.requests().size());
+}
+
+TEST_F(CheckE2E, ModelCodeAndLanguageNameTheFile) {
+  SetOption(L"Option", L"UseModelCode", L"1");
+  SetOption(L"Option", L"Language", L"0411");
+  files_["/info/VB9-0411.xml"] = InfoFile("<lastupdate>2099-1-1-0:0-GMT</lastupdate>");
+  RunCheck();
+  EXPECT_EQ("/info/VB9-0411.xml", server_.requests()[0].path);
+  EXPECT_EQ(kRecommended, WaitForBalloon().substr(0, wcslen(kRecommended)));
+}
+
+TEST_F(CheckE2E, AMissingFileEndsTheCheckSilentlyAfterStamping) {
+  RunCheck();  // nothing served: 404
+  EXPECT_EQ(L"", WaitForBalloon(4000));
+  EXPECT_FALSE(Stored(L"SupportpageAutoURL").has_value());
+}
+
+TEST_F(CheckE2E, ShowPageProbesTheManualPageWithTheAgentsUserAgentAndOpensIt) {
+  const std::wstring log = lab::BinDir() + L"\\check-browser.log";
+  ::DeleteFileW(log.c_str());
+  ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", log.c_str());
+  const std::wstring recorder = lab::BinDir() + L"\\zurecord.exe";
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kBrowserKey, 0, nullptr, 0,
+                                             KEY_SET_VALUE, nullptr, &key, nullptr));
+  ::RegSetValueExW(key, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(recorder.c_str()),
+                   static_cast<DWORD>((recorder.size() + 1) * sizeof(wchar_t)));
+  ::RegCloseKey(key);
+  SetDword(L"_Debug_PulseInterval", 3600000);  // no check of its own meanwhile
+  const std::string manual = "http://127.0.0.1:" + std::to_string(server_.port()) + "/page/manual";
+  files_[kModelFile] = InfoFile("<lastupdate>2001-1-1-0:0-GMT</lastupdate><urlmanual>" + manual +
+                                "</urlmanual>");
+  agent_ = lab::StartAgent(L"/showpage");
+  ASSERT_TRUE(agent_);
+  ASSERT_TRUE(lab::WaitFor(
+      [&] { return lab::ReadFileBytes(log).find(manual) != std::string::npos; }, 15000))
+      << lab::ReadFileBytes(log);
+  const auto requests = server_.requests();
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ(kModelFile, requests[0].path);
+  EXPECT_EQ("/page/manual", requests[1].path);
+  const std::string version = lab::ReadFileBytes(lab::InstallDir() + L"\\Version.txt");
+  EXPECT_EQ("ZEFOUpdate-Client/" + version.substr(0, version.find_first_of("\r\n")),
+            requests[1].user_agent);
+  EXPECT_EQ(server_.Url("/page/manual"), Stored(L"SupportpageManualURL").value_or(L""));
+  EXPECT_TRUE(Stored(L"LastVisit").has_value());
+  ::DeleteFileW(log.c_str());
+}
+
+}  // namespace

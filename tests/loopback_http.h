@@ -1,0 +1,62 @@
+#pragma once
+// A small HTTP/1.1 server on 127.0.0.1 for tests: one thread, one request
+// a connection, answers chosen by a handler, every request recorded.
+#include <winsock2.h>
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zu_test {
+
+class LoopbackHttpServer {
+ public:
+  struct Request {
+    std::string path;  // as sent, query included
+    std::string user_agent;
+  };
+  struct Reply {
+    int status = 200;
+    std::string body;
+    std::string headers;  // extra header lines, each ending in CRLF
+    bool silent = false;  // accept and never answer until the server stops
+
+    static Reply With(int status, std::string body) {
+      Reply r;
+      r.status = status;
+      r.body = std::move(body);
+      return r;
+    }
+  };
+  using Handler = std::function<Reply(const Request&)>;
+
+  explicit LoopbackHttpServer(Handler handler);
+  // Fixed answers by path; any other path is 404.
+  explicit LoopbackHttpServer(std::map<std::string, Reply> replies);
+  ~LoopbackHttpServer();
+  LoopbackHttpServer(const LoopbackHttpServer&) = delete;
+  LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+
+  bool ok() const { return port_ != 0; }
+  int port() const { return port_; }
+  std::wstring Url(const std::string& path) const;
+  std::vector<Request> requests() const;
+
+ private:
+  void Serve();
+  bool Answer(SOCKET s);  // false: keep the connection open, unanswered
+
+  Handler handler_;
+  SOCKET listener_ = INVALID_SOCKET;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  mutable std::mutex mutex_;
+  std::vector<Request> requests_;
+  std::thread thread_;
+};
+
+}  // namespace zu_test
