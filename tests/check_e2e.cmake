@@ -12,5 +12,5 @@ add_test(NAME check_e2e_tests
   COMMAND bash ${CMAKE_SOURCE_DIR}/common/fake_smbios_test.sh
           ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:check_e2e_tests> "CheckE2E.*")
 set_tests_properties(check_e2e_tests PROPERTIES
-  RESOURCE_LOCK machine_state SKIP_RETURN_CODE 77 TIMEOUT 600
+  RESOURCE_LOCK "machine_state;display" SKIP_RETURN_CODE 77 TIMEOUT 600
   ENVIRONMENT ZU_WINE_TIMEOUT=590)

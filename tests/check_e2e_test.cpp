@@ -3,6 +3,7 @@
 // made-up firmware (see common/fake_smbios_test.sh): the model name is
 // "VexaBook 9000 (Pro)" and the model code "VB9".
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -109,6 +110,27 @@ class CheckE2E : public ::testing::Test {
         << "the agent asked the server for nothing";
     ASSERT_TRUE(lab::WaitFor([] { return Stored(L"LastExecute").has_value(); }, 10000));
   }
+  // Registers the recorder as the browser; answers the file it writes to.
+  std::wstring RecordBrowser() {
+    const std::wstring log = lab::BinDir() + L"\\check-browser.log";
+    ::DeleteFileW(log.c_str());
+    ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", log.c_str());
+    const std::wstring recorder = lab::BinDir() + L"\\zurecord.exe";
+    HKEY key;
+    EXPECT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kBrowserKey, 0, nullptr, 0,
+                                               KEY_SET_VALUE, nullptr, &key, nullptr));
+    ::RegSetValueExW(key, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(recorder.c_str()),
+                     static_cast<DWORD>((recorder.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(key);
+    return log;
+  }
+  static bool Opened(const std::wstring& log, const std::string& address) {
+    return lab::WaitFor(
+        [&] { return lab::ReadFileBytes(log).find(address) != std::string::npos; }, 15000);
+  }
+  std::string Page(const std::string& name) const {
+    return "http://127.0.0.1:" + std::to_string(server_.port()) + "/page/" + name;
+  }
   std::wstring WaitForBalloon(DWORD ms = 15000) {
     std::wstring text;
     lab::WaitFor([&] { return !(text = VisibleBalloon()).empty(); }, ms);
@@ -118,6 +140,7 @@ class CheckE2E : public ::testing::Test {
   // The maker's server: the files by path, and support pages that answer.
   std::map<std::string, std::string> files_;
   zu_test::LoopbackHttpServer server_{[this](const zu_test::LoopbackHttpServer::Request& r) {
+    if (r.path.starts_with("/page/gone")) return Reply::With(404, "gone");
     if (r.path.starts_with("/page/")) return Reply::With(200, "<html>support</html>");
     const auto it = files_.find(r.path);
     return it == files_.end() ? Reply::With(404, "missing") : Reply::With(200, it->second);
@@ -185,25 +208,13 @@ TEST_F(CheckE2E, AMissingFileEndsTheCheckSilentlyAfterStamping) {
 }
 
 TEST_F(CheckE2E, ShowPageProbesTheManualPageWithTheAgentsUserAgentAndOpensIt) {
-  const std::wstring log = lab::BinDir() + L"\\check-browser.log";
-  ::DeleteFileW(log.c_str());
-  ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", log.c_str());
-  const std::wstring recorder = lab::BinDir() + L"\\zurecord.exe";
-  HKEY key;
-  ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kBrowserKey, 0, nullptr, 0,
-                                             KEY_SET_VALUE, nullptr, &key, nullptr));
-  ::RegSetValueExW(key, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(recorder.c_str()),
-                   static_cast<DWORD>((recorder.size() + 1) * sizeof(wchar_t)));
-  ::RegCloseKey(key);
+  const std::wstring log = RecordBrowser();
   SetDword(L"_Debug_PulseInterval", 3600000);  // no check of its own meanwhile
-  const std::string manual = "http://127.0.0.1:" + std::to_string(server_.port()) + "/page/manual";
-  files_[kModelFile] = InfoFile("<lastupdate>2001-1-1-0:0-GMT</lastupdate><urlmanual>" + manual +
-                                "</urlmanual>");
+  files_[kModelFile] = InfoFile("<lastupdate>2001-1-1-0:0-GMT</lastupdate><urlmanual>" +
+                                Page("manual") + "</urlmanual>");
   agent_ = lab::StartAgent(L"/showpage");
   ASSERT_TRUE(agent_);
-  ASSERT_TRUE(lab::WaitFor(
-      [&] { return lab::ReadFileBytes(log).find(manual) != std::string::npos; }, 15000))
-      << lab::ReadFileBytes(log);
+  ASSERT_TRUE(Opened(log, Page("manual"))) << lab::ReadFileBytes(log);
   const auto requests = server_.requests();
   ASSERT_EQ(2u, requests.size());
   EXPECT_EQ(kModelFile, requests[0].path);
@@ -213,6 +224,76 @@ TEST_F(CheckE2E, ShowPageProbesTheManualPageWithTheAgentsUserAgentAndOpensIt) {
             requests[1].user_agent);
   EXPECT_EQ(server_.Url("/page/manual"), Stored(L"SupportpageManualURL").value_or(L""));
   EXPECT_TRUE(Stored(L"LastVisit").has_value());
+
+  // A later "/showpage" start hands the request to the running agent.
+  ::DeleteFileW(log.c_str());
+  ASSERT_TRUE(lab::RunAgentToEnd(L"/showpage"));
+  ASSERT_TRUE(Opened(log, Page("manual"))) << lab::ReadFileBytes(log);
+  EXPECT_EQ(4u, server_.requests().size());
+  ::DeleteFileW(log.c_str());
+}
+
+TEST_F(CheckE2E, ShowPageFailuresGiveTheirMessageOrFallbackPage) {
+  const std::wstring log = RecordBrowser();
+  SetDword(L"_Debug_PulseInterval", 3600000);
+  struct Case {
+    const char* name;
+    std::string file;          // served as the model's file; empty: none
+    std::string invalid_page;  // URLForInvalidSupportPage
+    std::string invalid_info;  // URLForInvalidInfoFile
+    std::wstring message;      // expected message text, or
+    std::string opened;        // the page expected in the browser
+  };
+  const std::string old = "<lastupdate>2001-1-1-0:0-GMT</lastupdate>";
+  const Case cases[] = {
+      {"no support page", InfoFile(old), "", "", L"The support page failed to open. Please try again.",
+       ""},
+      {"unreachable page", InfoFile(old + "<urlmanual>" + Page("gone") + "</urlmanual>"), "", "",
+       L"The server could not be accessed. Please try again.", ""},
+      {"unreachable page, fallback", InfoFile(old + "<urlmanual>" + Page("gone") + "</urlmanual>"),
+       Page("invalid-page"), Page("invalid-info"), L"", Page("invalid-page")},
+      {"no file, fallback", "", "", Page("invalid-info"), L"", Page("invalid-info")},
+      {"no file, unreachable fallback", "", "", Page("gone-too"),
+       L"The server could not be accessed. Please try again.", ""},
+      {"unreachable redirect", InfoFile(old + "<serial range=\"\">nowhere.xml</serial>"), "", "",
+       L"This file format is incorrect.", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    lab::StopAllAgents();
+    ::DeleteFileW(log.c_str());
+    files_.clear();
+    if (!c.file.empty()) files_[kModelFile] = c.file;
+    SetOption(L"Option", L"URLForInvalidSupportPage", std::wstring(c.invalid_page.begin(), c.invalid_page.end()));
+    SetOption(L"Option", L"URLForInvalidInfoFile", std::wstring(c.invalid_info.begin(), c.invalid_info.end()));
+    agent_ = lab::StartAgent(L"/showpage");
+    if (!c.message.empty()) {
+      std::wstring text;
+      EXPECT_TRUE(zu::ui::CloseMessageBox(L"ZEFO Update", L"OK", 15000, &text));
+      EXPECT_EQ(c.message, text);
+    } else {
+      EXPECT_TRUE(Opened(log, c.opened)) << lab::ReadFileBytes(log);
+    }
+    // A fallback page is no visit.
+    EXPECT_FALSE(Stored(L"LastVisit").has_value());
+  }
+  ::DeleteFileW(log.c_str());
+}
+
+TEST_F(CheckE2E, ABalloonClickOpensTheNotificationPageAndRecordsTheVisit) {
+  const std::wstring log = RecordBrowser();
+  files_[kModelFile] = InfoFile("<lastupdate>2099-1-1-0:0-GMT</lastupdate><urlauto>" +
+                                Page("auto") + "</urlauto>");
+  RunCheck();
+  ASSERT_FALSE(WaitForBalloon().empty());
+  // Wine's tray does not pass a click on the balloon on to the icon's
+  // owner, so the click arrives as the shell would send it: the callback
+  // message 0x8016 with NIN_BALLOONUSERCLICK, to the "Icon Holder" window.
+  HWND holder = ::FindWindowW(nullptr, L"Icon Holder");
+  ASSERT_NE(nullptr, holder);
+  ::PostMessageW(holder, 0x8016, 0, NIN_BALLOONUSERCLICK);
+  ASSERT_TRUE(Opened(log, Page("auto"))) << lab::ReadFileBytes(log);
+  EXPECT_TRUE(lab::WaitFor([] { return Stored(L"LastVisit").has_value(); }, 5000));
   ::DeleteFileW(log.c_str());
 }
 

@@ -2,5 +2,5 @@
 zu_add_test(NAME options_e2e_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/options_e2e_test.cpp
   LIBS zulab zuuiauto
-  LOCKS machine_state)
+  LOCKS machine_state display)
 add_dependencies(options_e2e_tests ZEFOUpdt zurecord)
