@@ -1,8 +1,5 @@
 # The resident agent's update check against a loopback maker server, with
 # made-up firmware so that the model's file name is known.
-add_library(zuhttptest STATIC ${CMAKE_CURRENT_LIST_DIR}/loopback_http.cpp)
-target_link_libraries(zuhttptest PUBLIC zu_options ws2_32)
-
 zu_add_test(NAME check_e2e_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/check_e2e_test.cpp
   LIBS zulab zuuiauto zuhttptest

@@ -233,6 +233,20 @@ TEST_F(CheckE2E, ShowPageProbesTheManualPageWithTheAgentsUserAgentAndOpensIt) {
   ::DeleteFileW(log.c_str());
 }
 
+TEST_F(CheckE2E, TheTrayMenuOpensTheManualPage) {
+  const std::wstring log = RecordBrowser();
+  SetDword(L"_Debug_PulseInterval", 3600000);
+  files_[kModelFile] = InfoFile("<lastupdate>2001-1-1-0:0-GMT</lastupdate><urlmanual>" +
+                                Page("manual") + "</urlmanual>");
+  agent_ = lab::StartAgent(L"/Stationary");
+  ASSERT_TRUE(lab::WaitFor([] { return ::FindWindowW(nullptr, L"Icon Menu") != nullptr; }, 20000));
+  // What the menu's default item sends to the window that owns the menu.
+  ::PostMessageW(::FindWindowW(nullptr, L"Icon Menu"), WM_COMMAND, 32771, 0);
+  ASSERT_TRUE(Opened(log, Page("manual"))) << lab::ReadFileBytes(log);
+  EXPECT_TRUE(Stored(L"LastVisit").has_value());
+  ::DeleteFileW(log.c_str());
+}
+
 TEST_F(CheckE2E, ShowPageFailuresGiveTheirMessageOrFallbackPage) {
   const std::wstring log = RecordBrowser();
   SetDword(L"_Debug_PulseInterval", 3600000);

@@ -49,10 +49,15 @@ LoopbackHttpServer::LoopbackHttpServer(std::map<std::string, Reply> replies)
       }) {}
 
 LoopbackHttpServer::~LoopbackHttpServer() {
+  Stop();
+  ::WSACleanup();
+}
+
+void LoopbackHttpServer::Stop() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
   if (listener_ != INVALID_SOCKET) ::closesocket(listener_);
-  ::WSACleanup();
+  listener_ = INVALID_SOCKET;
 }
 
 std::wstring LoopbackHttpServer::Url(const std::string& path) const {
@@ -104,10 +109,12 @@ bool LoopbackHttpServer::Answer(SOCKET s) {
   }
   const Reply reply = handler_(request);
   if (reply.silent) return false;
-  const std::string text = "HTTP/1.1 " + std::to_string(reply.status) + " X\r\n" + reply.headers +
-                           "Content-Type: text/xml\r\nConnection: close\r\nContent-Length: " +
-                           std::to_string(reply.body.size()) + "\r\n\r\n" + reply.body;
+  std::string text = "HTTP/1.1 " + std::to_string(reply.status) + " X\r\n" + reply.headers +
+                     "Content-Type: text/xml\r\nConnection: close\r\nContent-Length: " +
+                     std::to_string(reply.body.size()) + "\r\n\r\n" + reply.body;
+  if (reply.stall) text.resize(text.size() - reply.body.size() / 2);
   ::send(s, text.data(), static_cast<int>(text.size()), 0);
+  if (reply.stall) return false;
   ::shutdown(s, SD_SEND);
   return true;
 }

@@ -24,6 +24,7 @@ class LoopbackHttpServer {
     std::string body;
     std::string headers;  // extra header lines, each ending in CRLF
     bool silent = false;  // accept and never answer until the server stops
+    bool stall = false;   // send the headers and half the body, then nothing
 
     static Reply With(int status, std::string body) {
       Reply r;
@@ -40,6 +41,9 @@ class LoopbackHttpServer {
   ~LoopbackHttpServer();
   LoopbackHttpServer(const LoopbackHttpServer&) = delete;
   LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+
+  // Stops serving and closes every connection; the port is free after it.
+  void Stop();
 
   bool ok() const { return port_ != 0; }
   int port() const { return port_; }

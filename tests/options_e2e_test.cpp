@@ -26,6 +26,24 @@ constexpr int kPictureWidth = 150, kPictureHeight = 200;
 
 std::wstring InstalledFile(const wchar_t* name) { return lab::InstallDir() + L"\\" + name; }
 
+// Icons in Wine's tray: the visible children of its window.
+int TrayIcons() {
+  HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
+  if (!tray || !::IsWindowVisible(tray)) return 0;
+  int icons = 0;
+  for (HWND c = ::GetWindow(tray, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+    if (::IsWindowVisible(c)) ++icons;
+  return icons;
+}
+
+// What the tray menu's items send to the window that owns the menu.
+void ChooseTrayMenuItem(UINT id) {
+  HWND menu_owner = ::FindWindowW(nullptr, L"Icon Menu");
+  ASSERT_NE(nullptr, menu_owner);
+  ::PostMessageW(menu_owner, WM_COMMAND, id, 0);
+}
+constexpr UINT kTrayExit = 32774;
+
 // A control's rectangle in its dialog's client coordinates.
 RECT ClientRect(HWND dialog, const zu::ui::ControlInfo& c) {
   RECT r = c.rect;
@@ -100,6 +118,15 @@ class OptionsTest : public ::testing::Test {
     }
     ADD_FAILURE() << "no Options dialog of agent " << agent_.pid() << "; visible:" << up;
     return nullptr;
+  }
+  // A resident agent with its icon, then a later start that hands the
+  // request to it: the dialog of the resident agent.
+  HWND OpenOptionsInResidentAgent() {
+    agent_ = lab::StartAgent(L"/Stationary");
+    if (!MainWindowUp()) return nullptr;
+    if (!lab::RunAgentToEnd(L"")) return nullptr;
+    HWND w = zu::ui::WaitForWindow(kOptionsCaption, L"", 20000, agent_.pid());
+    return w && zu::ui::WaitForControl(w, IDCANCEL, 20000) ? w : nullptr;
   }
   static zu::ui::ControlInfo Control(HWND dialog, int id) {
     auto c = zu::ui::FindControl(dialog, id);
@@ -213,6 +240,43 @@ TEST_F(OptionsTest, SwitchingAutomaticCheckingOffIsAskedFirst) {
   EXPECT_EQ(nullptr, zu::ui::WaitForMessageBox(L"ZEFO Update", 1500, agent_.pid()));
   EXPECT_TRUE(zu::ui::WaitForWindowGone(options, 10000));
   EXPECT_EQ(L"2", Stored());
+}
+
+TEST_F(OptionsTest, YesInAResidentAgentTakesItsIconOutOfTheTray) {
+  SetStored(0);
+  HWND options = OpenOptionsInResidentAgent();
+  ASSERT_NE(nullptr, options);
+  EXPECT_TRUE(lab::WaitFor([] { return TrayIcons() == 1; }, 10000));
+  ASSERT_TRUE(zu::ui::SetCheck(options, kAutoCheck, false));
+  ASSERT_TRUE(zu::ui::PressButton(options, IDOK));
+  ASSERT_TRUE(zu::ui::CloseMessageBox(L"ZEFO Update", L"Yes", 10000, nullptr));
+  EXPECT_TRUE(zu::ui::WaitForWindowGone(options, 10000));
+  EXPECT_EQ(L"2", Stored());
+  EXPECT_TRUE(lab::WaitFor([] { return TrayIcons() == 0; }, 10000));
+  EXPECT_TRUE(lab::AgentRunning());
+}
+
+TEST_F(OptionsTest, ExitFromTheTrayWhileTheQuestionIsOpenBringsTheDialogForward) {
+  SetStored(0);
+  HWND options = OpenOptionsInResidentAgent();
+  ASSERT_NE(nullptr, options);
+  ASSERT_TRUE(zu::ui::SetCheck(options, kAutoCheck, false));
+  ASSERT_TRUE(zu::ui::PressButton(options, IDOK));
+  ASSERT_NE(nullptr, zu::ui::WaitForMessageBox(L"ZEFO Update", 10000, agent_.pid()));
+
+  ChooseTrayMenuItem(kTrayExit);
+  ::Sleep(1500);
+  EXPECT_TRUE(lab::AgentRunning());
+  EXPECT_TRUE(::IsWindow(options));
+  EXPECT_NE(nullptr, ::FindWindowW(nullptr, L"ZU MainWnd"));
+
+  // Once the question is answered, Exit ends the agent.
+  ASSERT_TRUE(zu::ui::CloseMessageBox(L"ZEFO Update", L"No", 10000, nullptr));
+  zu::ui::PressButton(options, IDCANCEL);
+  ASSERT_TRUE(zu::ui::WaitForWindowGone(options, 10000));
+  ChooseTrayMenuItem(kTrayExit);
+  EXPECT_TRUE(lab::WaitFor([] { return !lab::AgentRunning(); }, 10000));
+  EXPECT_TRUE(agent_.WaitExit(10000));
 }
 
 TEST_F(OptionsTest, WithoutAPictureTheTemplateLayoutStays) {

@@ -7,13 +7,13 @@ target_sources(zuinfo PRIVATE
 )
 target_link_libraries(zuinfo PUBLIC wininet user32)
 
-# Rules, the probe against a loopback server of its own, and the boxes.
+# Rules, the probe against a loopback server, and the boxes.
 zu_add_test(NAME info_address_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/agent_message_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/info_url_rules_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/info_url_test.cpp
-  LIBS zuinfo ws2_32)
+  LIBS zuinfo zuhttptest)
 
 # Writes the settings file and the agent's per-user debug values.
 zu_add_test(NAME info_address_state_tests

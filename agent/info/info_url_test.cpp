@@ -16,136 +16,43 @@
 
 #include "agent/info/info_url_rules.h"
 #include "common/framework/handle.h"
+#include "tests/loopback_http.h"
 
 namespace {
 
-// A small HTTP server on 127.0.0.1 that answers by path and records each
-// request's path and user agent. "/silent" is accepted and never answered
-// until the server stops.
-class LoopbackServer {
+// The shared loopback server answering by path; "/silent" is accepted and
+// never answered until the server stops.
+class LoopbackServer : public zu_test::LoopbackHttpServer {
  public:
-  struct Request {
-    std::string path;
-    std::string user_agent;
-  };
-
-  LoopbackServer() {
-    WSADATA data;
-    ::WSAStartup(MAKEWORD(2, 2), &data);
-    listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-    ::listen(listener_, 16);
-    int len = sizeof(addr);
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { Serve(); });
-  }
-  ~LoopbackServer() { Stop(); }
-  LoopbackServer(const LoopbackServer&) = delete;
-  LoopbackServer& operator=(const LoopbackServer&) = delete;
-
-  void Stop() {
-    if (!thread_.joinable()) return;
-    stop_ = true;
-    thread_.join();
-    for (SOCKET s : held_) ::closesocket(s);
-    held_.clear();
-    ::closesocket(listener_);
-    ::WSACleanup();
-  }
-
-  std::wstring Url(const std::string& path) const {
-    return L"http://127.0.0.1:" + std::to_wstring(port_) + std::wstring(path.begin(), path.end());
-  }
-  int port() const { return port_; }
-  std::vector<Request> requests() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return requests_;
-  }
+  LoopbackServer() : LoopbackHttpServer([this](const Request& r) { return Answer(r.path); }) {}
 
  private:
-  void Serve() {
-    while (!stop_) {
-      fd_set set;
-      FD_ZERO(&set);
-      FD_SET(listener_, &set);
-      timeval wait{0, 50000};
-      if (::select(0, &set, nullptr, nullptr, &wait) <= 0) continue;
-      SOCKET s = ::accept(listener_, nullptr, nullptr);
-      if (s == INVALID_SOCKET) continue;
-      Handle(s);
-    }
-  }
-
-  void Handle(SOCKET s) {
-    DWORD ms = 5000;
-    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof(ms));
-    std::string head;
-    char buf[4096];
-    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
-      int n = ::recv(s, buf, sizeof(buf), 0);
-      if (n <= 0) break;
-      head.append(buf, n);
-    }
-    Request r;
-    size_t sp1 = head.find(' '), sp2 = head.find(' ', sp1 + 1);
-    if (sp1 != std::string::npos && sp2 != std::string::npos)
-      r.path = head.substr(sp1 + 1, sp2 - sp1 - 1);
-    for (size_t at = head.find("\r\n"); at != std::string::npos; at = head.find("\r\n", at + 2)) {
-      size_t end = head.find("\r\n", at + 2);
-      std::string line = head.substr(at + 2, end == std::string::npos ? end : end - at - 2);
-      if (_strnicmp(line.c_str(), "User-Agent:", 11) == 0) {
-        size_t v = line.find_first_not_of(' ', 11);
-        r.user_agent = v == std::string::npos ? "" : line.substr(v);
-      }
-    }
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      requests_.push_back(r);
-    }
-    if (r.path == "/silent") {
-      held_.push_back(s);
-      return;
-    }
-    std::string reply = Reply(r.path);
-    ::send(s, reply.data(), static_cast<int>(reply.size()), 0);
-    ::shutdown(s, SD_SEND);
-    ::closesocket(s);
-  }
-
-  std::string Reply(const std::string& path) {
-    auto answer = [](const char* status, const std::string& extra) {
-      return std::string("HTTP/1.1 ") + status + "\r\n" + extra +
-             "Content-Length: 2\r\nConnection: close\r\n\r\nok";
+  Reply Answer(const std::string& path) const {
+    auto answer = [](int status, const std::string& headers) {
+      Reply r = Reply::With(status, "ok");
+      r.headers = headers;
+      return r;
     };
-    if (path == "/ok" || path == "/ok?a=1&b=2") return answer("200 OK", "");
-    if (path == "/error") return answer("500 Internal Server Error", "");
-    if (path == "/created") return answer("201 Created", "");
+    if (path == "/ok" || path == "/ok?a=1&b=2") return answer(200, "");
+    if (path == "/error") return answer(500, "");
+    if (path == "/created") return answer(201, "");
     if (path == "/moved")
-      return answer("301 Moved Permanently",
-                    "Location: http://127.0.0.1:" + std::to_string(port_) + "/ok\r\n");
-    if (path == "/moved-missing") return answer("301 Moved Permanently", "Location: /missing\r\n");
-    if (path == "/moved-nowhere") return answer("301 Moved Permanently", "");
-    if (path == "/loop") return answer("302 Found", "Location: /loop\r\n");
+      return answer(301, "Location: http://127.0.0.1:" + std::to_string(port()) + "/ok\r\n");
+    if (path == "/moved-missing") return answer(301, "Location: /missing\r\n");
+    if (path == "/moved-nowhere") return answer(301, "");
+    if (path == "/loop") return answer(302, "Location: /loop\r\n");
     if (path.starts_with("/chain/")) {  // /chain/N redirects N times, then answers 200
-      int n = std::atoi(path.c_str() + 7);
-      if (n <= 0) return answer("200 OK", "");
-      return answer("302 Found", "Location: /chain/" + std::to_string(n - 1) + "\r\n");
+      const int n = std::atoi(path.c_str() + 7);
+      if (n <= 0) return answer(200, "");
+      return answer(302, "Location: /chain/" + std::to_string(n - 1) + "\r\n");
     }
-    return answer("404 Not Found", "");
+    if (path == "/silent") {
+      Reply r;
+      r.silent = true;
+      return r;
+    }
+    return answer(404, "");
   }
-
-  SOCKET listener_ = INVALID_SOCKET;
-  int port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-  std::vector<SOCKET> held_;  // only touched by the server thread until Stop
-  std::mutex mutex_;
-  std::vector<Request> requests_;
 };
 
 const std::wstring kAgent = L"ZEFOUpdate-Client/test";

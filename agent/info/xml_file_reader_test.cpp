@@ -5,12 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <string>
 #include <thread>
+
+#include "tests/loopback_http.h"
 
 namespace {
 
@@ -32,93 +33,19 @@ class TempFile {
   std::wstring path_;
 };
 
-// An HTTP server on the loopback interface, on its own thread, answering
-// each path from a fixed table (404 for the rest). A silent reply never
-// answers; a stalled one sends the headers and half the body, then nothing.
-class LoopbackHttpServer {
- public:
-  struct Reply {
-    int status = 200;
-    std::string body;
-    bool silent = false;
-    bool stall = false;
-  };
+using zu_test::LoopbackHttpServer;
+using Reply = LoopbackHttpServer::Reply;
 
-  explicit LoopbackHttpServer(std::map<std::string, Reply> replies) : replies_(std::move(replies)) {
-    WSADATA data;
-    ::WSAStartup(MAKEWORD(2, 2), &data);
-    listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int len = sizeof(addr);
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
-        ::listen(listener_, 8) == 0 &&
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-      port_ = ntohs(addr.sin_port);
-      thread_ = std::thread([this] { Run(); });
-    }
-  }
-  ~LoopbackHttpServer() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    ::closesocket(listener_);
-    ::WSACleanup();
-  }
-  bool ok() const { return port_ != 0; }
-  std::wstring Url(const std::string& path) const {
-    return L"http://127.0.0.1:" + std::to_wstring(port_) + std::wstring(path.begin(), path.end());
-  }
-
- private:
-  void Run() {
-    std::vector<SOCKET> held;  // connections left unanswered until the end
-    while (!stop_) {
-      fd_set readable;
-      FD_ZERO(&readable);
-      FD_SET(listener_, &readable);
-      timeval wait = {0, 100 * 1000};
-      if (::select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
-      const SOCKET s = ::accept(listener_, nullptr, nullptr);
-      if (s == INVALID_SOCKET) continue;
-      if (Answer(s))
-        ::closesocket(s);
-      else
-        held.push_back(s);
-    }
-    for (SOCKET s : held) ::closesocket(s);
-  }
-  bool Answer(SOCKET s) {
-    DWORD timeout_ms = 5000;
-    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout_ms),
-                 sizeof(timeout_ms));
-    std::string request;
-    char buf[2048];
-    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 16384) {
-      const int n = ::recv(s, buf, sizeof(buf), 0);
-      if (n <= 0) return true;
-      request.append(buf, n);
-    }
-    const size_t start = request.find(' ') + 1;
-    const auto it = replies_.find(request.substr(start, request.find(' ', start) - start));
-    const Reply reply = it == replies_.end() ? Reply{404, "not found"} : it->second;
-    if (reply.silent) return false;
-    std::string text = "HTTP/1.1 " + std::to_string(reply.status) +
-                       " X\r\nContent-Type: text/xml\r\nConnection: close\r\nContent-Length: " +
-                       std::to_string(reply.body.size()) + "\r\n\r\n" + reply.body;
-    if (reply.stall) text.resize(text.size() - reply.body.size() / 2);
-    ::send(s, text.data(), static_cast<int>(text.size()), 0);
-    if (reply.stall) return false;
-    ::shutdown(s, SD_SEND);
-    return true;
-  }
-
-  const std::map<std::string, Reply> replies_;
-  SOCKET listener_ = INVALID_SOCKET;
-  int port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
+Reply Silent() {
+  Reply r;
+  r.silent = true;
+  return r;
+}
+Reply Stalled(std::string body) {
+  Reply r = Reply::With(200, std::move(body));
+  r.stall = true;
+  return r;
+}
 
 const char kDocument[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -265,16 +192,16 @@ TEST(XmlFileReaderTest, LoadFailuresRaiseAccessFile) {
 TEST(XmlFileReaderTest, LoadsOverHttpOnlyWhatTheServerReallySent) {
   const std::string big = "<info>" + std::string(5000, 'x') + "</info>";
   LoopbackHttpServer server({
-      {"/good.xml", {200, "<info><lastupdate>2008-03-07-10:00-JST</lastupdate></info>"}},
+      {"/good.xml", Reply::With(200, "<info><lastupdate>2008-03-07-10:00-JST</lastupdate></info>")},
       // The parser, not the fetch, decides the encoding.
-      {"/utf16.xml", {200, std::string("\xFF\xFE<\0a\0>\0\xE9\0\xE5\x65<\0/\0a\0>\0", 20)}},
-      {"/broken.xml", {200, "<info><lastupdate>"}},
+      {"/utf16.xml", Reply::With(200, std::string("\xFF\xFE<\0a\0>\0\xE9\0\xE5\x65<\0/\0a\0>\0", 20))},
+      {"/broken.xml", Reply::With(200, "<info><lastupdate>")},
       // An error page that happens to be well-formed XML is still an error.
-      {"/error.xml", {500, "<info><urlauto>http://wrong/</urlauto></info>"}},
-      {"/empty.xml", {200, ""}},
-      {"/big.xml", {200, big}},
-      {"/silent.xml", {200, "", true}},
-      {"/stalled.xml", {200, big, false, true}},
+      {"/error.xml", Reply::With(500, "<info><urlauto>http://wrong/</urlauto></info>")},
+      {"/empty.xml", Reply::With(200, "")},
+      {"/big.xml", Reply::With(200, big)},
+      {"/silent.xml", Silent()},
+      {"/stalled.xml", Stalled(big)},
   });
   ASSERT_TRUE(server.ok());
   CXmlFileReader r;
