@@ -8,6 +8,7 @@
 
 #include "agent/info/clock.h"
 #include "agent/info/my_reg_key.h"
+#include "tools/uiauto/uiauto.h"
 
 namespace {
 
@@ -79,30 +80,10 @@ int CountCalls(DWORD message) {
   return n;
 }
 
-// The balloon Wine's tray shows: a top-level tooltip window of the tray's
-// process whose text (WM_GETTEXT, not the caption) is the balloon text.
-BOOL CALLBACK FindBalloon(HWND w, LPARAM lp) {
-  wchar_t cls[64] = {}, text[512] = {};
-  ::GetClassNameW(w, cls, 64);
-  if (std::wstring(cls) != L"tooltips_class32" || !::IsWindowVisible(w)) return TRUE;
-  DWORD_PTR n = 0;
-  ::SendMessageTimeoutW(w, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                        1000, &n);
-  if (!*text) return TRUE;
-  *reinterpret_cast<std::wstring*>(lp) = text;
-  return FALSE;
-}
-
-std::wstring VisibleBalloonText() {
-  std::wstring text;
-  ::EnumWindows(FindBalloon, reinterpret_cast<LPARAM>(&text));
-  return text;
-}
-
 std::wstring WaitForBalloon(const std::wstring& text, DWORD ms) {
   std::wstring seen;
   for (DWORD waited = 0; waited < ms; waited += 100) {
-    seen = VisibleBalloonText();
+    seen = zu::ui::VisibleBalloonText();
     if (seen == text) break;
     Pump(100);
   }

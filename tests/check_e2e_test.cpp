@@ -19,32 +19,11 @@
 namespace {
 
 const wchar_t kUserKey[] = L"Software\\Vexa Corporation\\ZEFO Update\\4.0";
-const wchar_t kBrowserKey[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
 const char kModelFile[] = "/info/VEXABOOK_9000_(PRO).xml";
 const wchar_t kRecommended[] = L"Recommended Updates are available for your ZEFO PC!";
 const wchar_t kImportant[] = L"Important Updates are available for your ZEFO PC!";
 
 using Reply = zu_test::LoopbackHttpServer::Reply;
-
-BOOL CALLBACK FindBalloon(HWND w, LPARAM lp) {
-  wchar_t cls[64] = {}, text[512] = {};
-  ::GetClassNameW(w, cls, 64);
-  if (std::wstring(cls) != L"tooltips_class32" || !::IsWindowVisible(w)) return TRUE;
-  DWORD_PTR n = 0;
-  ::SendMessageTimeoutW(w, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                        1000, &n);
-  if (!*text) return TRUE;
-  *reinterpret_cast<std::wstring*>(lp) = text;
-  return FALSE;
-}
-
-// The text of the balloon Wine's tray shows, or empty.
-std::wstring VisibleBalloon() {
-  std::wstring text;
-  ::EnumWindows(FindBalloon, reinterpret_cast<LPARAM>(&text));
-  return text;
-}
 
 std::string InfoFile(const std::string& inner) {
   return "<?xml version=\"1.0\"?>\n<zefo>" + inner + "</zefo>\n";
@@ -111,17 +90,9 @@ class CheckE2E : public ::testing::Test {
     ASSERT_TRUE(lab::WaitFor([] { return Stored(L"LastExecute").has_value(); }, 10000));
   }
   // Registers the recorder as the browser; answers the file it writes to.
-  std::wstring RecordBrowser() {
+  static std::wstring RecordBrowser() {
     const std::wstring log = lab::BinDir() + L"\\check-browser.log";
-    ::DeleteFileW(log.c_str());
-    ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", log.c_str());
-    const std::wstring recorder = lab::BinDir() + L"\\zurecord.exe";
-    HKEY key;
-    EXPECT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kBrowserKey, 0, nullptr, 0,
-                                               KEY_SET_VALUE, nullptr, &key, nullptr));
-    ::RegSetValueExW(key, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(recorder.c_str()),
-                     static_cast<DWORD>((recorder.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(key);
+    EXPECT_TRUE(lab::RecordBrowserStarts(log));
     return log;
   }
   static bool Opened(const std::wstring& log, const std::string& address) {
@@ -133,7 +104,7 @@ class CheckE2E : public ::testing::Test {
   }
   std::wstring WaitForBalloon(DWORD ms = 15000) {
     std::wstring text;
-    lab::WaitFor([&] { return !(text = VisibleBalloon()).empty(); }, ms);
+    lab::WaitFor([&] { return !(text = zu::ui::VisibleBalloonText()).empty(); }, ms);
     return text;
   }
 
@@ -147,7 +118,7 @@ class CheckE2E : public ::testing::Test {
   }};
   lab::Process agent_;
   lab::KeySnapshot user_{HKEY_CURRENT_USER, kUserKey};
-  lab::KeySnapshot browser_{HKEY_LOCAL_MACHINE, kBrowserKey};
+  lab::KeySnapshot browser_{HKEY_LOCAL_MACHINE, lab::kBrowserKey};
   lab::FileSnapshot settings_{lab::SettingsFile()};
 };
 

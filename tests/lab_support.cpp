@@ -79,6 +79,20 @@ void StopAllAgents() {
   WaitFor([] { return !AgentRunning(); }, 10000);
 }
 
+bool RecordBrowserStarts(const std::wstring& log) {
+  ::DeleteFileW(log.c_str());
+  ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", log.c_str());
+  const std::wstring recorder = BinDir() + L"\\zurecord.exe";
+  zu::UniqueRegKey key;
+  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kBrowserKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        key.put(), nullptr) != ERROR_SUCCESS)
+    return false;
+  return ::RegSetValueExW(key.get(), L"", 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(recorder.c_str()),
+                          static_cast<DWORD>((recorder.size() + 1) * sizeof(wchar_t))) ==
+         ERROR_SUCCESS;
+}
+
 KeySnapshot::KeySnapshot(HKEY root, std::wstring subkey) : root_(root), subkey_(std::move(subkey)) {
   zu::UniqueRegKey key;
   if (::RegOpenKeyExW(root_, subkey_.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;

@@ -42,6 +42,14 @@ bool RunAgentToEnd(const std::wstring& args, DWORD ms = 30000);
 void StopAllAgents();
 bool AgentRunning();  // the session mutex exists
 
+// Where the agent finds the browser it starts.
+inline constexpr wchar_t kBrowserKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
+// Registers zurecord.exe there as the browser, for the programs this
+// process starts from now on: each start appends its command line to the
+// log, which is emptied first. False when the key cannot be written.
+bool RecordBrowserStarts(const std::wstring& log);
+
 // The values of one registry key (not its sub-keys), to put back later.
 class KeySnapshot {
  public:

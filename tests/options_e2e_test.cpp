@@ -14,8 +14,6 @@
 namespace {
 
 const wchar_t kUserKey[] = L"Software\\Vexa Corporation\\ZEFO Update\\4.0";
-const wchar_t kBrowserKey[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
 const wchar_t kOptionsCaption[] = L"ZEFO Update Options";
 const wchar_t kQuestion[] = L"Do you really want to disable automatic checking of ZEFO Update?";
 const wchar_t kLink[] = L"http://support.zefo.example/help?topic=options";
@@ -139,7 +137,7 @@ class OptionsTest : public ::testing::Test {
 
   lab::Process agent_;
   lab::KeySnapshot user_{HKEY_CURRENT_USER, kUserKey};
-  lab::KeySnapshot browser_{HKEY_LOCAL_MACHINE, kBrowserKey};
+  lab::KeySnapshot browser_{HKEY_LOCAL_MACHINE, lab::kBrowserKey};
   lab::FileSnapshot settings_{lab::SettingsFile()};
 };
 
@@ -396,15 +394,7 @@ TEST_F(OptionsTest, DisableButtonGreysTheWebSupportButton) {
 
 TEST_F(OptionsTest, ALinkInTheTextOpensInTheRegisteredBrowser) {
   const std::wstring log = lab::BinDir() + L"\\options-browser.log";
-  ::DeleteFileW(log.c_str());
-  ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", log.c_str());
-  const std::wstring recorder = lab::BinDir() + L"\\zurecord.exe";
-  HKEY key;
-  ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kBrowserKey, 0, nullptr, 0,
-                                             KEY_SET_VALUE, nullptr, &key, nullptr));
-  ::RegSetValueExW(key, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(recorder.c_str()),
-                   static_cast<DWORD>((recorder.size() + 1) * sizeof(wchar_t)));
-  ::RegCloseKey(key);
+  ASSERT_TRUE(lab::RecordBrowserStarts(log));
   // The link opens the text, so it sits at a known place.
   const std::string link(kLink, kLink + wcslen(kLink));
   WriteInfoText(link + "\r\nMore help on the web.\r\n");

@@ -155,6 +155,15 @@ HWND WaitForWindow(const std::wstring& caption, const std::wstring& class_name, 
   }
 }
 
+std::wstring VisibleBalloonText() {
+  for (HWND w : TopLevelWindows()) {
+    if (ClassOf(w) != L"tooltips_class32" || !::IsWindowVisible(w)) continue;
+    std::wstring text = ReadWindowText(w);
+    if (!text.empty()) return text;
+  }
+  return {};
+}
+
 bool WaitForWindowGone(HWND wnd, DWORD timeout_ms) {
   const Deadline deadline(timeout_ms);
   while (::IsWindow(wnd)) {

@@ -82,6 +82,11 @@ HWND WaitForMessageBox(const std::wstring& caption, DWORD timeout_ms, DWORD pid 
 bool CloseMessageBox(const std::wstring& caption, const std::wstring& button_text,
                      DWORD timeout_ms, std::wstring* text_out);
 
+// The text of the balloon the tray shows now, or empty. Wine's tray shows
+// a balloon as a visible top-level tooltip whose window text is the
+// balloon text.
+std::wstring VisibleBalloonText();
+
 // The whole screen (the Xvfb display under Wine) as a 24-bit PNG.
 bool SaveScreenshot(const std::wstring& png_path);
 
