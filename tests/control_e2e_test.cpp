@@ -60,50 +60,12 @@ std::wstring TempFile(const wchar_t* name) {
   return std::wstring(dir) + name;
 }
 
-// Runs a program to its end with its output in a file; the exit code, or
-// nullopt when it did not end in time.
-struct RunResult {
-  std::optional<DWORD> code;
-  std::string output;
-};
-RunResult RunCaptured(const std::wstring& exe, const std::wstring& args,
-                      const std::wstring& tag = L"run") {
-  std::wstring out_path = TempFile((L"zuax_e2e_" + tag + L".out").c_str());
-  SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-  zu::UniqueFile out(::CreateFileW(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
-                                   CREATE_ALWAYS, 0, nullptr));
-  RunResult r;
-  std::wstring cmd = L"\"" + exe + L"\" " + args;
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = nullptr;
-  si.hStdOutput = out.get();
-  si.hStdError = out.get();
-  PROCESS_INFORMATION pi{};
-  if (!::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
-                        &pi)) {
-    r.output = "could not start";
-    return r;
-  }
-  zu::UniqueHandle process(pi.hProcess);
-  ::CloseHandle(pi.hThread);
-  out.reset();
-  if (::WaitForSingleObject(process.get(), kProcessWait) == WAIT_OBJECT_0) {
-    DWORD code = 0;
-    ::GetExitCodeProcess(process.get(), &code);
-    r.code = code;
-  } else {
-    ::TerminateProcess(process.get(), 99);
-  }
-  r.output = lab::ReadFileBytes(out_path);
-  ::DeleteFileW(out_path.c_str());
-  return r;
-}
+using lab::RunCaptured;
+using lab::RunResult;
 
 std::optional<DWORD> Regsvr32(bool unregister) {
   std::wstring args = unregister ? L"/u /s \"" + Dll() + L"\"" : L"/s \"" + Dll() + L"\"";
-  return RunCaptured(System32(L"regsvr32.exe"), args, L"regsvr32").code;
+  return RunCaptured(System32(L"regsvr32.exe"), args).code;
 }
 
 bool KeyExists(HKEY root, const std::wstring& subkey) {
@@ -176,7 +138,7 @@ RunResult RunPage(const std::wstring& address, const std::string& body,
                   const wchar_t* name = L"page", const char* extension = "js") {
   std::wstring path = TempFile((std::wstring(L"zuax_e2e_") + name + L"." + Utf16(extension)).c_str());
   lab::WriteFileBytes(path, std::string(extension) == "js" ? kPagePrelude + body : body);
-  RunResult r = RunCaptured(PageHost(), L"--url \"" + address + L"\" \"" + path + L"\"", name);
+  RunResult r = RunCaptured(PageHost(), L"--url \"" + address + L"\" \"" + path + L"\"");
   ::DeleteFileW(path.c_str());
   return r;
 }
@@ -184,7 +146,7 @@ RunResult RunPage(const std::wstring& address, const std::string& body,
 RunResult RunCscript(const std::string& body) {
   std::wstring path = TempFile(L"zuax_e2e_cscript.js");
   lab::WriteFileBytes(path, body);
-  RunResult r = RunCaptured(System32(L"cscript.exe"), L"//nologo \"" + path + L"\"", L"cscript");
+  RunResult r = RunCaptured(System32(L"cscript.exe"), L"//nologo \"" + path + L"\"");
   ::DeleteFileW(path.c_str());
   return r;
 }

@@ -79,6 +79,47 @@ void StopAllAgents() {
   WaitFor([] { return !AgentRunning(); }, 10000);
 }
 
+RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD ms) {
+  static LONG runs = 0;
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring out_path = std::wstring(temp) + L"zulab_run_" +
+                                std::to_wstring(::GetCurrentProcessId()) + L"_" +
+                                std::to_wstring(::InterlockedIncrement(&runs)) + L".out";
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+  RunResult r;
+  {
+    zu::UniqueFile out(::CreateFileW(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
+                                     CREATE_ALWAYS, 0, nullptr));
+    std::wstring cmd = L"\"" + exe + L"\" " + args;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = out.get();
+    si.hStdError = out.get();
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                          &si, &pi)) {
+      r.output = "could not start";
+      return r;
+    }
+    zu::UniqueHandle process(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    out.reset();
+    if (::WaitForSingleObject(process.get(), ms) == WAIT_OBJECT_0) {
+      DWORD code = 0;
+      ::GetExitCodeProcess(process.get(), &code);
+      r.code = code;
+    } else {
+      ::TerminateProcess(process.get(), 99);
+      ::WaitForSingleObject(process.get(), 5000);
+    }
+  }
+  r.output = ReadFileBytes(out_path);
+  ::DeleteFileW(out_path.c_str());
+  return r;
+}
+
 bool RecordBrowserStarts(const std::wstring& log) {
   ::DeleteFileW(log.c_str());
   ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", log.c_str());

@@ -34,6 +34,14 @@ class Process {
   DWORD pid_ = 0;
 };
 
+// Runs a program to its end with its standard output and error captured
+// together; code is empty when it did not end within ms (it is then ended).
+struct RunResult {
+  std::optional<DWORD> code;
+  std::string output;
+};
+RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD ms = 120000);
+
 // Runs the installed agent with the given command-line tail.
 Process StartAgent(const std::wstring& args);
 // Runs a one-shot start and waits for it to end.

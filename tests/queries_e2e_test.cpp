@@ -49,43 +49,9 @@ std::string Js(const std::wstring& w) {
   return out + "\"";
 }
 
-struct RunResult {
-  std::optional<DWORD> code;
-  std::string output;
-};
+using lab::RunResult;
 RunResult RunProgram(const std::wstring& exe, const std::wstring& args) {
-  const std::wstring out_path = TempFile(L"zu_queries_e2e.out");
-  SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-  RunResult r;
-  {
-    zu::UniqueFile out(::CreateFileW(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
-                                     CREATE_ALWAYS, 0, nullptr));
-    std::wstring cmd = L"\"" + exe + L"\" " + args;
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = out.get();
-    si.hStdError = out.get();
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                          &si, &pi)) {
-      r.output = "could not start";
-      return r;
-    }
-    zu::UniqueHandle process(pi.hProcess);
-    ::CloseHandle(pi.hThread);
-    out.reset();
-    if (::WaitForSingleObject(process.get(), kProcessWait) == WAIT_OBJECT_0) {
-      DWORD code = 0;
-      ::GetExitCodeProcess(process.get(), &code);
-      r.code = code;
-    } else {
-      ::TerminateProcess(process.get(), 99);
-    }
-  }
-  r.output = lab::ReadFileBytes(out_path);
-  ::DeleteFileW(out_path.c_str());
-  return r;
+  return lab::RunCaptured(exe, args, kProcessWait);
 }
 
 std::wstring PageHost() { return lab::BinDir() + L"\\ZUPageHost.exe"; }
