@@ -295,12 +295,7 @@ TEST_F(AgentTest, StartupHooksRunWithTheirOptions) {
   ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", log.c_str());
   const std::wstring recorder = lab::BinDir() + L"\\zurecord.exe";
   auto set = [](const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-    HKEY k;
-    ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k,
-                      nullptr);
-    ::RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>((value.size() + 1) * 2));
-    ::RegCloseKey(k);
+    lab::SetRegString(HKEY_LOCAL_MACHINE, key, name, value);
   };
   set(std::wstring(kStartUpKey) + L"\\A", L"Path", recorder);
   set(std::wstring(kStartUpKey) + L"\\A", L"Option", L"first hook");

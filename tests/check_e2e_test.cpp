@@ -4,7 +4,6 @@
 // "VexaBook 9000 (Pro)" and the model code "VB9".
 #include <windows.h>
 #include <shellapi.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "agent/resource.h"
 #include "tests/lab_support.h"
 #include "tests/loopback_http.h"
 #include "tools/uiauto/uiauto.h"
@@ -40,12 +40,7 @@ class CheckE2E : public ::testing::Test {
     // Checks on the first pulse, a second after start.
     SetDword(L"FirstRun", 0);
     SetDword(L"_Debug_PulseInterval", 1000);
-    ::SHCreateDirectoryExW(
-        nullptr,
-        (lab::SpecialFolder(CSIDL_COMMON_APPDATA) + L"\\Vexa Corporation\\ZEFO Update").c_str(),
-        nullptr);
-    ::CopyFileW((lab::BinDir() + L"\\install\\ZU.ini").c_str(), lab::SettingsFile().c_str(),
-                FALSE);
+    lab::InstallSettingsFile();
     SetOption(L"Setting", L"InfoFileURLBase", server_.Url("/info/"));
   }
   void TearDown() override {
@@ -54,20 +49,10 @@ class CheckE2E : public ::testing::Test {
   }
 
   static void SetDword(const wchar_t* name, DWORD value) {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, kUserKey, 0, nullptr, 0,
-                                               KEY_SET_VALUE, nullptr, &key, nullptr));
-    ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                     sizeof(value));
-    ::RegCloseKey(key);
+    ASSERT_TRUE(lab::SetRegDword(HKEY_CURRENT_USER, kUserKey, name, value));
   }
   static void SetString(const wchar_t* name, const std::wstring& value) {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, kUserKey, 0, nullptr, 0,
-                                               KEY_SET_VALUE, nullptr, &key, nullptr));
-    ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(key);
+    ASSERT_TRUE(lab::SetRegString(HKEY_CURRENT_USER, kUserKey, name, value));
   }
   static void SetOption(const wchar_t* section, const wchar_t* name, const std::wstring& value) {
     ::WritePrivateProfileStringW(section, name, value.c_str(), lab::SettingsFile().c_str());
@@ -123,18 +108,14 @@ class CheckE2E : public ::testing::Test {
 };
 
 TEST_F(CheckE2E, NewUpdatesAreFetchedStoredAndAnnouncedAsRecommended) {
-  files_[kModelFile] = InfoFile(
-      "<lastupdate>2099-1-1-0:0-GMT</lastupdate><interval>7</interval>"
-      "<urlauto>" + std::string("http://127.0.0.1:") + std::to_string(server_.port()) +
-      "/page/auto</urlauto><urlmanual>http://127.0.0.1:" + std::to_string(server_.port()) +
-      "/page/manual</urlmanual>");
+  files_[kModelFile] = InfoFile("<lastupdate>2099-1-1-0:0-GMT</lastupdate><interval>7</interval>"
+                                "<urlauto>" + Page("auto") + "</urlauto><urlmanual>" +
+                                Page("manual") + "</urlmanual>");
   RunCheck();
 
   const auto requests = server_.requests();
   ASSERT_EQ(1u, requests.size());
   EXPECT_EQ(kModelFile, requests[0].path);
-  // No probe before the download: the user agent is WinINet's own choice
-  // there; the file is fetched as it is.
   EXPECT_EQ(kRecommended, WaitForBalloon().substr(0, wcslen(kRecommended)));
   EXPECT_EQ(server_.Url("/page/auto"), Stored(L"SupportpageAutoURL").value_or(L""));
   EXPECT_EQ(server_.Url("/page/manual"), Stored(L"SupportpageManualURL").value_or(L""));
@@ -149,7 +130,7 @@ TEST_F(CheckE2E, AnUrgentUpdateIsAnnouncedAsImportant) {
                "</urgentupdate>");
   RunCheck();
   const std::wstring balloon = WaitForBalloon();
-  EXPECT_EQ(kImportant, balloon.substr(0, wcslen(kImportant))) << "balloon: " << balloon.size();
+  EXPECT_EQ(kImportant, balloon.substr(0, wcslen(kImportant)));
   const std::wstring dir = lab::BinDir() + L"\\..\\screenshots";
   ::CreateDirectoryW(dir.c_str(), nullptr);
   zu::ui::SaveScreenshot(dir + L"\\balloon-important.png");
@@ -210,9 +191,7 @@ TEST_F(CheckE2E, TheTrayMenuOpensTheManualPage) {
   files_[kModelFile] = InfoFile("<lastupdate>2001-1-1-0:0-GMT</lastupdate><urlmanual>" +
                                 Page("manual") + "</urlmanual>");
   agent_ = lab::StartAgent(L"/Stationary");
-  ASSERT_TRUE(lab::WaitFor([] { return ::FindWindowW(nullptr, L"Icon Menu") != nullptr; }, 20000));
-  // What the menu's default item sends to the window that owns the menu.
-  ::PostMessageW(::FindWindowW(nullptr, L"Icon Menu"), WM_COMMAND, 32771, 0);
+  ASSERT_TRUE(lab::WaitFor([] { return lab::ChooseTrayMenuItem(ID_TRAY_SUPPORT); }, 20000));
   ASSERT_TRUE(Opened(log, Page("manual"))) << lab::ReadFileBytes(log);
   EXPECT_TRUE(Stored(L"LastVisit").has_value());
   ::DeleteFileW(log.c_str());

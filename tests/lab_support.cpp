@@ -123,15 +123,19 @@ RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD m
 bool RecordBrowserStarts(const std::wstring& log) {
   ::DeleteFileW(log.c_str());
   ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", log.c_str());
-  const std::wstring recorder = BinDir() + L"\\zurecord.exe";
-  zu::UniqueRegKey key;
-  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kBrowserKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        key.put(), nullptr) != ERROR_SUCCESS)
-    return false;
-  return ::RegSetValueExW(key.get(), L"", 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(recorder.c_str()),
-                          static_cast<DWORD>((recorder.size() + 1) * sizeof(wchar_t))) ==
-         ERROR_SUCCESS;
+  return SetRegString(HKEY_LOCAL_MACHINE, kBrowserKey, L"", BinDir() + L"\\zurecord.exe");
+}
+
+bool ChooseTrayMenuItem(UINT id) {
+  HWND owner = ::FindWindowW(nullptr, L"Icon Menu");
+  return owner && ::PostMessageW(owner, WM_COMMAND, id, 0);
+}
+
+void InstallSettingsFile() {
+  ::SHCreateDirectoryExW(
+      nullptr, (SpecialFolder(CSIDL_COMMON_APPDATA) + L"\\Vexa Corporation\\ZEFO Update").c_str(),
+      nullptr);
+  ::CopyFileW((BinDir() + L"\\install\\ZU.ini").c_str(), SettingsFile().c_str(), FALSE);
 }
 
 KeySnapshot::KeySnapshot(HKEY root, std::wstring subkey) : root_(root), subkey_(std::move(subkey)) {
@@ -224,6 +228,27 @@ std::optional<DWORD> RegDword(HKEY root, const std::wstring& subkey, const std::
       ERROR_SUCCESS)
     return std::nullopt;
   return v;
+}
+
+namespace {
+bool SetRegValue(HKEY root, const std::wstring& subkey, const std::wstring& name, DWORD type,
+                 const void* data, DWORD bytes) {
+  zu::UniqueRegKey key;
+  return ::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                           key.put(), nullptr) == ERROR_SUCCESS &&
+         ::RegSetValueExW(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data),
+                          bytes) == ERROR_SUCCESS;
+}
+}  // namespace
+
+bool SetRegString(HKEY root, const std::wstring& subkey, const std::wstring& name,
+                  const std::wstring& value) {
+  return SetRegValue(root, subkey, name, REG_SZ, value.c_str(),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+bool SetRegDword(HKEY root, const std::wstring& subkey, const std::wstring& name, DWORD value) {
+  return SetRegValue(root, subkey, name, REG_DWORD, &value, sizeof(value));
 }
 
 }  // namespace lab

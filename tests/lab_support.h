@@ -95,6 +95,15 @@ std::wstring SpecialFolder(int csidl);
 std::optional<std::wstring> RegString(HKEY root, const std::wstring& subkey,
                                       const std::wstring& name);
 std::optional<DWORD> RegDword(HKEY root, const std::wstring& subkey, const std::wstring& name);
+// Create the key when needed; false when it cannot be written.
+bool SetRegString(HKEY root, const std::wstring& subkey, const std::wstring& name,
+                  const std::wstring& value);
+bool SetRegDword(HKEY root, const std::wstring& subkey, const std::wstring& name, DWORD value);
+// The settings file as the installer leaves it (the built template).
+void InstallSettingsFile();
+// Sends a tray menu command (ID_TRAY_*) where the menu sends it: to the
+// window that owns the menu, "Icon Menu". False when there is none.
+bool ChooseTrayMenuItem(UINT id);
 // Waits until pred() holds, polling.
 template <typename Pred>
 bool WaitFor(Pred pred, DWORD ms) {

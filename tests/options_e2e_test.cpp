@@ -1,6 +1,5 @@
 // The agent's Options dialog, as a user sees and works it.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +7,7 @@
 #include <map>
 
 #include "agent/canvas_test_support.h"
+#include "agent/resource.h"
 #include "tests/lab_support.h"
 #include "tools/uiauto/uiauto.h"
 
@@ -23,24 +23,6 @@ constexpr int kWebSupport = 1000, kAutoCheck = 1001, kSuppress = 1002, kVersion 
 constexpr int kPictureWidth = 150, kPictureHeight = 200;
 
 std::wstring InstalledFile(const wchar_t* name) { return lab::InstallDir() + L"\\" + name; }
-
-// Icons in Wine's tray: the visible children of its window.
-int TrayIcons() {
-  HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
-  if (!tray || !::IsWindowVisible(tray)) return 0;
-  int icons = 0;
-  for (HWND c = ::GetWindow(tray, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
-    if (::IsWindowVisible(c)) ++icons;
-  return icons;
-}
-
-// What the tray menu's items send to the window that owns the menu.
-void ChooseTrayMenuItem(UINT id) {
-  HWND menu_owner = ::FindWindowW(nullptr, L"Icon Menu");
-  ASSERT_NE(nullptr, menu_owner);
-  ::PostMessageW(menu_owner, WM_COMMAND, id, 0);
-}
-constexpr UINT kTrayExit = 32774;
 
 // A control's rectangle in its dialog's client coordinates.
 RECT ClientRect(HWND dialog, const zu::ui::ControlInfo& c) {
@@ -85,12 +67,7 @@ class OptionsTest : public ::testing::Test {
 
   // The settings file as the installer leaves it, with the option set.
   static void SetStored(int value) {
-    ::SHCreateDirectoryExW(nullptr,
-                           (lab::SpecialFolder(CSIDL_COMMON_APPDATA) +
-                            L"\\Vexa Corporation\\ZEFO Update").c_str(),
-                           nullptr);
-    ::CopyFileW((lab::BinDir() + L"\\install\\ZU.ini").c_str(), lab::SettingsFile().c_str(),
-                FALSE);
+    lab::InstallSettingsFile();
     ::WritePrivateProfileStringW(L"Option", L"SuppressBallonPopUp",
                                  std::to_wstring(value).c_str(), lab::SettingsFile().c_str());
   }
@@ -104,6 +81,17 @@ class OptionsTest : public ::testing::Test {
   // A plain start: the dialog, once a person could use it.
   HWND OpenOptions(const std::wstring& args = L"") {
     agent_ = lab::StartAgent(args);
+    return WaitForOptions();
+  }
+  // A resident agent with its icon, then a later start that hands the
+  // request to it: the dialog of the resident agent.
+  HWND OpenOptionsInResidentAgent() {
+    agent_ = lab::StartAgent(L"/Stationary");
+    if (!MainWindowUp() || !lab::RunAgentToEnd(L"")) return nullptr;
+    return WaitForOptions();
+  }
+  // The agent's dialog, once a person could use it.
+  HWND WaitForOptions() {
     HWND w = zu::ui::WaitForWindow(kOptionsCaption, L"", 20000, agent_.pid());
     if (w && zu::ui::WaitForControl(w, IDCANCEL, 20000)) return w;
     // Say whose windows are up instead, for the failure that follows.
@@ -116,15 +104,6 @@ class OptionsTest : public ::testing::Test {
     }
     ADD_FAILURE() << "no Options dialog of agent " << agent_.pid() << "; visible:" << up;
     return nullptr;
-  }
-  // A resident agent with its icon, then a later start that hands the
-  // request to it: the dialog of the resident agent.
-  HWND OpenOptionsInResidentAgent() {
-    agent_ = lab::StartAgent(L"/Stationary");
-    if (!MainWindowUp()) return nullptr;
-    if (!lab::RunAgentToEnd(L"")) return nullptr;
-    HWND w = zu::ui::WaitForWindow(kOptionsCaption, L"", 20000, agent_.pid());
-    return w && zu::ui::WaitForControl(w, IDCANCEL, 20000) ? w : nullptr;
   }
   static zu::ui::ControlInfo Control(HWND dialog, int id) {
     auto c = zu::ui::FindControl(dialog, id);
@@ -244,13 +223,13 @@ TEST_F(OptionsTest, YesInAResidentAgentTakesItsIconOutOfTheTray) {
   SetStored(0);
   HWND options = OpenOptionsInResidentAgent();
   ASSERT_NE(nullptr, options);
-  EXPECT_TRUE(lab::WaitFor([] { return TrayIcons() == 1; }, 10000));
+  EXPECT_TRUE(lab::WaitFor([] { return zu::ui::TrayIconCount() == 1; }, 10000));
   ASSERT_TRUE(zu::ui::SetCheck(options, kAutoCheck, false));
   ASSERT_TRUE(zu::ui::PressButton(options, IDOK));
   ASSERT_TRUE(zu::ui::CloseMessageBox(L"ZEFO Update", L"Yes", 10000, nullptr));
   EXPECT_TRUE(zu::ui::WaitForWindowGone(options, 10000));
   EXPECT_EQ(L"2", Stored());
-  EXPECT_TRUE(lab::WaitFor([] { return TrayIcons() == 0; }, 10000));
+  EXPECT_TRUE(lab::WaitFor([] { return zu::ui::TrayIconCount() == 0; }, 10000));
   EXPECT_TRUE(lab::AgentRunning());
 }
 
@@ -262,7 +241,7 @@ TEST_F(OptionsTest, ExitFromTheTrayWhileTheQuestionIsOpenBringsTheDialogForward)
   ASSERT_TRUE(zu::ui::PressButton(options, IDOK));
   ASSERT_NE(nullptr, zu::ui::WaitForMessageBox(L"ZEFO Update", 10000, agent_.pid()));
 
-  ChooseTrayMenuItem(kTrayExit);
+  ASSERT_TRUE(lab::ChooseTrayMenuItem(ID_TRAY_EXIT));
   ::Sleep(1500);
   EXPECT_TRUE(lab::AgentRunning());
   EXPECT_TRUE(::IsWindow(options));
@@ -272,7 +251,7 @@ TEST_F(OptionsTest, ExitFromTheTrayWhileTheQuestionIsOpenBringsTheDialogForward)
   ASSERT_TRUE(zu::ui::CloseMessageBox(L"ZEFO Update", L"No", 10000, nullptr));
   zu::ui::PressButton(options, IDCANCEL);
   ASSERT_TRUE(zu::ui::WaitForWindowGone(options, 10000));
-  ChooseTrayMenuItem(kTrayExit);
+  ASSERT_TRUE(lab::ChooseTrayMenuItem(ID_TRAY_EXIT));
   EXPECT_TRUE(lab::WaitFor([] { return !lab::AgentRunning(); }, 10000));
   EXPECT_TRUE(agent_.WaitExit(10000));
 }

@@ -164,6 +164,15 @@ std::wstring VisibleBalloonText() {
   return {};
 }
 
+int TrayIconCount() {
+  HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
+  if (!tray || !::IsWindowVisible(tray)) return 0;
+  int icons = 0;
+  for (HWND c = ::GetWindow(tray, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+    if (::IsWindowVisible(c)) ++icons;
+  return icons;
+}
+
 bool WaitForWindowGone(HWND wnd, DWORD timeout_ms) {
   const Deadline deadline(timeout_ms);
   while (::IsWindow(wnd)) {

@@ -86,6 +86,8 @@ bool CloseMessageBox(const std::wstring& caption, const std::wstring& button_tex
 // a balloon as a visible top-level tooltip whose window text is the
 // balloon text.
 std::wstring VisibleBalloonText();
+// How many icons Wine's tray shows: the visible children of its window.
+int TrayIconCount();
 
 // The whole screen (the Xvfb display under Wine) as a 24-bit PNG.
 bool SaveScreenshot(const std::wstring& png_path);
