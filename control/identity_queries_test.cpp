@@ -197,9 +197,9 @@ TEST(OsDescriptionTest, RequirementItemsAgainstThisSystem) {
   }
 }
 
-// Run by os_xp_test.sh in a process that Wine presents as Windows XP.
+// Run by tests/support/run_as_xp.sh in a process that Wine presents as Windows XP.
 TEST(OsDescriptionTest, WindowsXpInChild) {
-  if (!std::getenv("ZU_EXPECT_XP")) GTEST_SKIP() << "runs under os_xp_test.sh only";
+  if (!std::getenv("ZU_EXPECT_XP")) GTEST_SKIP() << "runs under run_as_xp.sh only";
   const OsDescription& os = GetOsDescription();
   EXPECT_EQ(5u, os.major);
   EXPECT_EQ(1u, os.minor);

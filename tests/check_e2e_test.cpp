@@ -1,6 +1,6 @@
 // The resident agent's update check against a maker's server on loopback:
 // the file it asks for, what it stores, and the balloon it shows. Runs with
-// made-up firmware (see common/fake_smbios_test.sh): the model name is
+// made-up firmware (see tests/support/fake_smbios.sh): the model name is
 // "VexaBook 9000 (Pro)" and the model code "VB9".
 #include <windows.h>
 #include <shellapi.h>
