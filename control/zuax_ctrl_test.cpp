@@ -8,9 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,37 +24,18 @@ namespace {
 
 const wchar_t kDebugIni[] = L"C:\\Update\\Debug.ini";
 
-std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-  std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
+using zu::test::ReadFileBytes;
+using zu::test::WriteFileBytes;
 
 // Writes the debug file for a test and puts the old one back afterwards.
 class DebugIni {
  public:
-  DebugIni() : saved_(ReadWholeFile(kDebugIni)) {
-    ::CreateDirectoryW(L"C:\\Update", nullptr);
-    ::DeleteFileW(kDebugIni);
-  }
-  ~DebugIni() {
-    if (saved_)
-      WriteWholeFile(kDebugIni, *saved_);
-    else
-      ::DeleteFileW(kDebugIni);
-  }
-  void Set(const std::string& text) { WriteWholeFile(kDebugIni, text); }
+  DebugIni() { ::CreateDirectoryW(L"C:\\Update", nullptr); }
+  void Set(const std::string& text) { WriteFileBytes(kDebugIni, text); }
   void AllowEveryPage() { Set("[General]\r\nIgnoreURLCheck=1\r\n"); }
 
  private:
-  std::optional<std::string> saved_;
+  zu::test::FileAside saved_{kDebugIni};  // absent until the test writes it
 };
 
 zu::ComPtr<IDispatch> CreateControl() {
@@ -691,13 +669,13 @@ TEST_F(ControlTest, ShowInstallerOpensTheModuleFolderWithTheRegisteredBrowser) {
   EXPECT_EQ(CallLastError(ctrl_.get()), 0x20000005);
 
   ::CreateDirectoryW(L"C:\\Update\\zuaxshow", nullptr);
-  WriteWholeFile(L"C:\\Update\\zuaxshow\\zuaxshow.exe", "MZ");
+  WriteFileBytes(L"C:\\Update\\zuaxshow\\zuaxshow.exe", "MZ");
   EXPECT_TRUE(CallBool(ctrl_.get(), L"ShowInstaller", {Str(L"http://dl.example/p/zuaxshow.exe")}));
   EXPECT_EQ(CallLastError(ctrl_.get()), 0);
   std::string line;
   for (int i = 0; i < 1200 && line.find('\n') == std::string::npos; ++i) {
     ::Sleep(100);
-    line = ReadWholeFile(record).value_or("");
+    line = ReadFileBytes(record);
   }
   EXPECT_NE(line.find("C:\\Update\\zuaxshow"), std::string::npos) << line;
   EXPECT_EQ(line.find("zuaxshow.exe"), std::string::npos) << line;  // the folder, not the file
