@@ -105,8 +105,8 @@ class CNtifyIconWnd : public CWorkWnd {
   zu::UniqueIcon own_icon_;  // the one Refresh loads
 };
 
-// True when the shell's desktop list view: the desktop's "Progman" ->
-// "SHELLDLL_DefView" -> "SysListView32" chain exists.
+// True when the shell's desktop list view exists: the desktop's "Progman"
+// -> "SHELLDLL_DefView" -> "SysListView32" chain.
 bool IsShellDesktopReady();
 
 // Seams (common/framework/seam.h) of the icon window, real calls by default:
@@ -118,5 +118,6 @@ using ShellNotifyIconFn = BOOL (*)(DWORD message, NOTIFYICONDATAW* data);
 extern ShellReadyFn shell_ready;
 extern ShellNotifyIconFn shell_notify_icon;
 }  // namespace zu::seams
+
 // Icon 128 at 16x16 from the resource module; the caller destroys it.
 HICON LoadAgentIcon();
