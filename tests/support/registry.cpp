@@ -101,23 +101,30 @@ RawValue Dword(DWORD value) {
 }
 
 std::optional<RawValue> ReadRaw(HKEY root, const std::wstring& key, const std::wstring& name) {
-  // The bytes as stored: RegGetValue would add a missing terminator.
+  // The bytes as stored: RegGetValue would add a missing terminator. Wine
+  // refuses a buffer that an unterminated text fills exactly, so there is
+  // room for one more character; a value that grew in between is read again.
   UniqueRegKey k;
   if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE, k.put()) != ERROR_SUCCESS)
     return std::nullopt;
   RawValue v;
   DWORD bytes = 0;
-  LSTATUS status;
-  do {
-    status = ::RegQueryValueExW(k.get(), name.c_str(), nullptr, &v.type, nullptr, &bytes);
-    if (status != ERROR_SUCCESS) return std::nullopt;
-    v.data.resize(bytes);
-    status = ::RegQueryValueExW(k.get(), name.c_str(), nullptr, &v.type,
-                                v.data.empty() ? nullptr : v.data.data(), &bytes);
-  } while (status == ERROR_MORE_DATA);  // it grew in between
-  if (status != ERROR_SUCCESS) return std::nullopt;
-  v.data.resize(bytes);
-  return v;
+  if (::RegQueryValueExW(k.get(), name.c_str(), nullptr, &v.type, nullptr, &bytes) !=
+      ERROR_SUCCESS)
+    return std::nullopt;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    v.data.resize(bytes + sizeof(wchar_t));
+    DWORD got = static_cast<DWORD>(v.data.size());
+    const LSTATUS status =
+        ::RegQueryValueExW(k.get(), name.c_str(), nullptr, &v.type, v.data.data(), &got);
+    if (status == ERROR_SUCCESS) {
+      v.data.resize(got);
+      return v;
+    }
+    if (status != ERROR_MORE_DATA) return std::nullopt;
+    bytes = std::max<DWORD>(got, bytes * 2);
+  }
+  return std::nullopt;
 }
 
 bool WriteRaw(HKEY root, const std::wstring& key, const std::wstring& name,

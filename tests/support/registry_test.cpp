@@ -38,6 +38,10 @@ TEST_F(KeySnapshotTest, PutsBackValuesAndSubKeysExactly) {
   ASSERT_TRUE(before);
   ASSERT_EQ(before->values.size(), 5u);
   ASSERT_EQ(before->values.at(L"unterminated").data.size(), 2u);
+  EXPECT_EQ(zu::test::ReadRaw(HKEY_CURRENT_USER, kScratch, L"unterminated"),
+            Bytes(REG_SZ, {'a', 0}));
+  EXPECT_EQ(zu::test::RegString(HKEY_CURRENT_USER, kScratch, L"unterminated"), L"a");
+  EXPECT_EQ(zu::test::ReadRaw(HKEY_CURRENT_USER, kScratch, L"empty"), Bytes(REG_BINARY, {}));
   ASSERT_EQ(before->keys.at(L"Sub").keys.size(), 1u);
   {
     KeySnapshot snapshot(HKEY_CURRENT_USER, kScratch);
