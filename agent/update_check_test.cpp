@@ -1,6 +1,7 @@
 #include "agent/update_check.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <fstream>
 #include <map>
@@ -11,18 +12,13 @@
 #include "agent/info/clock.h"
 #include "agent/info/my_reg_key.h"
 #include "agent/info/settings.h"
-#include "agent/info/settings_test_support.h"
 #include "agent/resource.h"
+#include "tests/support/settings.h"
+#include "tests/support/text.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& w) {
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(n, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, s.data(), n, nullptr, nullptr);
-  s.resize(n - 1);
-  return s;
-}
+using zu::test::Utf8;
 
 constexpr wchar_t kFuture[] = L"2099-1-1-0:0-GMT";
 constexpr wchar_t kPast[] = L"2001-1-1-0:0-GMT";
@@ -33,7 +29,7 @@ constexpr wchar_t kPast[] = L"2001-1-1-0:0-GMT";
 class CheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    zu_test::UserKeySnapshot::Clear();
+    zu::test::ClearUserValues();
     ::SHCreateDirectoryExW(nullptr, settings_.app_dir().c_str(), nullptr);
     wchar_t tmp[MAX_PATH + 1] = {};
     ::GetTempPathW(MAX_PATH, tmp);
@@ -91,8 +87,8 @@ class CheckTest : public ::testing::Test {
   }
   void Visited() { ASSERT_TRUE(StampLastVisit()); }
 
-  zu_test::UserKeySnapshot user_;
-  zu_test::SettingsFileAside settings_;
+  zu::test::KeySnapshot user_{HKEY_CURRENT_USER, kAgentUserKey};
+  zu::test::SettingsFileAside settings_;
   std::wstring dir_;
   std::vector<std::wstring> files_;
   CheckWorld world_;
@@ -133,7 +129,7 @@ TEST_F(CheckTest, BalloonFollowsTheFileAndLastVisit) {
        std::nullopt},
   };
   for (const Case& c : cases) {
-    zu_test::UserKeySnapshot::Clear();
+    zu::test::ClearUserValues();
     if (c.visited) Visited();
     Write(L"own.xml", c.xml);
     const CheckResult r = RunUpdateCheck(kOwnInfoFile, world_);
@@ -287,7 +283,7 @@ TEST_F(CheckTest, SupportPageOutcomes) {
   };
   Write(L"r.xml", L"<i><urlauto>http://s/auto</urlauto></i>");
   for (const Case& c : cases) {
-    zu_test::UserKeySnapshot::Clear();
+    zu::test::ClearUserValues();
     ::DeleteFileW((dir_ + L"own.xml").c_str());
     if (!c.own.empty()) Write(L"own.xml", c.own);
     SetOption(L"Option", L"URLForInvalidSupportPage", c.invalid_page);

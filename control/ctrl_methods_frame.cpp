@@ -13,12 +13,10 @@
 #include "common/platform.h"
 #include "common/registry.h"
 #include "control/ctrl_frame.h"
+#include "control/host_check.h"
 #include "control/module_path.h"
 #include "control/registered_strings.h"
 #include "control/zuax_ctrl.h"
-#if ZU_HAVE_HOST_CHECK
-#include "control/host_check.h"
-#endif
 
 namespace {
 
@@ -157,10 +155,8 @@ ULONG CZUAXCtrl::GetProcessorArchitecture() {
 
 std::wstring CZUAXCtrl::GetSelfVersion() {
   if (!PassPlainPrologue()) return RefusedString();
-#if ZU_HAVE_HOST_CHECK
   std::wstring debug_version;
   if (ReadDebugGeneral(L"SelfVersion", &debug_version)) return debug_version;
-#endif
   std::wstring path = FindOwnModulePath();
   return path.empty() ? std::wstring() : FileVersionText(path);
 }

@@ -4,9 +4,11 @@
 
 #include <string>
 
+#include "tests/support/text.h"
+
 namespace {
 
-std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+using zu::test::Utf8;
 
 TEST(QueryRules, ModelNameIsCutBeforeTheFirstParenthesis) {
   EXPECT_EQ(L"VexaBook 9000 ", CutModelName(L"VexaBook 9000 (PA123)"));
@@ -32,7 +34,7 @@ TEST(QueryRules, IdentifyingNumberWithoutSeparatorIsAnsweredWhole) {
       {L"   ", L"", L""},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.number));
+    SCOPED_TRACE(Utf8(c.number));
     std::wstring code, serial;
     SplitIdentityForPage(c.number, &code, &serial);
     EXPECT_EQ(c.code, code);
@@ -101,7 +103,7 @@ TEST(QueryRules, OsRequirementItems) {
       {L"-5", RuleResult::kNoMatch, RuleResult::kNoMatch},  // any version, service pack 5
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.item));
+    SCOPED_TRACE(Utf8(c.item));
     EXPECT_EQ(c.xp, MatchOsRequirement(c.item, xp_sp2_home));
     EXPECT_EQ(c.vista, MatchOsRequirement(c.item, vista_sp1_business));
   }
@@ -130,7 +132,7 @@ TEST(QueryRules, ModelRequirementsLenient) {
       {L"PA123+150+1", false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.param));
+    SCOPED_TRACE(Utf8(c.param));
     EXPECT_EQ(c.match, MatchModelRequirement(c.param, L"PA123", L"150"));
   }
   // The range needs an all-digit serial.
@@ -166,7 +168,7 @@ TEST(QueryRules, ModelRequirementsStrict) {
       {L"PA123;PB1*2", RuleResult::kInvalid},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.param));
+    SCOPED_TRACE(Utf8(c.param));
     EXPECT_EQ(c.result, MatchModelRequirementEx(c.param, L"PA123", L"150"));
   }
 }

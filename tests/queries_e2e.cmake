@@ -2,10 +2,7 @@
 # host). Registers the control and writes C:\Update\Debug.ini.
 zu_add_test(NAME queries_e2e_tests
   SOURCES queries_e2e_test.cpp
-  LIBS zulab
+  LIBS zutest zucommon
   LOCKS machine_state
   TIMEOUT 600)
-add_dependencies(queries_e2e_tests ZUAC)
-if(TARGET zupagehost)
-  add_dependencies(queries_e2e_tests zupagehost)
-endif()
+add_dependencies(queries_e2e_tests ZUAC zupagehost)

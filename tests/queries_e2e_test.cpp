@@ -11,7 +11,9 @@
 
 #include "common/framework/handle.h"
 #include "common/wmi_query.h"
-#include "tests/lab_support.h"
+#include "tests/support/files.h"
+#include "tests/support/lab.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -31,31 +33,23 @@ std::wstring TempFile(const std::wstring& name) {
   ::GetTempPathW(MAX_PATH, dir);
   return std::wstring(dir) + name;
 }
-std::string Utf8(const std::wstring& w) {
-  int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                nullptr, nullptr);
-  std::string s(n, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                        nullptr);
-  return s;
-}
 // A JScript string literal of a text.
 std::string Js(const std::wstring& w) {
   std::string out = "\"";
-  for (char c : Utf8(w)) {
+  for (char c : zu::test::Utf8(w)) {
     if (c == '\\' || c == '"') out += '\\';
     out += c;
   }
   return out + "\"";
 }
 
-using lab::RunResult;
+using zu::test::RunResult;
 RunResult RunProgram(const std::wstring& exe, const std::wstring& args) {
-  return lab::RunCaptured(exe, args, kProcessWait);
+  return zu::test::RunCaptured(exe, args, kProcessWait);
 }
 
-std::wstring PageHost() { return lab::BinDir() + L"\\ZUPageHost.exe"; }
-bool HavePageHost() { return lab::FileExists(PageHost()); }
+std::wstring PageHost() { return zu::test::BinDir() + L"\\ZUPageHost.exe"; }
+bool HavePageHost() { return zu::test::FileExists(PageHost()); }
 
 // "check" and "err" for both hosts; the control is "zuax".
 const char kPrelude[] = R"JS(
@@ -76,7 +70,7 @@ zuax = new ActiveXObject("ZUAX.ZUAXCtrl.4");
 
 RunResult RunPage(const std::wstring& address, const std::string& body) {
   const std::wstring path = TempFile(L"zu_queries_page.js");
-  lab::WriteFileBytes(path, kPrelude + body);
+  zu::test::WriteFileBytes(path, kPrelude + body);
   RunResult r = RunProgram(PageHost(), L"--url \"" + std::wstring(address) + L"\" \"" + path + L"\"");
   ::DeleteFileW(path.c_str());
   return r;
@@ -84,7 +78,7 @@ RunResult RunPage(const std::wstring& address, const std::string& body) {
 RunResult RunCscript(const std::string& body) {
   const std::wstring path = TempFile(L"zu_queries_cscript.js");
   // A script error (no control, say) must fail the run, not end it quietly.
-  lab::WriteFileBytes(path, "var host, zuax;\n" + std::string(kPrelude) + "try {\n" + kCscriptPrelude + body +
+  zu::test::WriteFileBytes(path, "var host, zuax;\n" + std::string(kPrelude) + "try {\n" + kCscriptPrelude + body +
                                 "\n} catch (e) { WScript.Echo(\"ERROR: \" + e.message); "
                                 "WScript.Quit(2); }\nWScript.Quit(failures ? 1 : 0);\n");
   RunResult r = RunProgram(System32(L"cscript.exe"), L"//nologo \"" + path + L"\"");
@@ -204,9 +198,9 @@ class QueriesE2E : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ::CreateDirectoryW(L"C:\\Update", nullptr);
-    debug_ = new lab::FileSnapshot(kDebugIni);
+    debug_ = new zu::test::FileSnapshot(kDebugIni);
     ::DeleteFileW(kDebugIni);
-    const std::wstring dll = lab::BinDir() + L"\\ZUAC.dll";
+    const std::wstring dll = zu::test::BinDir() + L"\\ZUAC.dll";
     registered_ = RunProgram(System32(L"regsvr32.exe"), L"/s \"" + dll + L"\"").code == 0u;
     const DWORD one = 1;
     const BYTE bytes[] = {1, 171};
@@ -216,7 +210,7 @@ class QueriesE2E : public ::testing::Test {
     ::RegSetKeyValueW(HKEY_CURRENT_USER, kScratch, L"text", REG_SZ, text, sizeof(text));
   }
   static void TearDownTestSuite() {
-    const std::wstring dll = lab::BinDir() + L"\\ZUAC.dll";
+    const std::wstring dll = zu::test::BinDir() + L"\\ZUAC.dll";
     RunProgram(System32(L"regsvr32.exe"), L"/u /s \"" + dll + L"\"");
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
     ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\ZUTest");
@@ -226,10 +220,10 @@ class QueriesE2E : public ::testing::Test {
     ASSERT_TRUE(registered_) << "regsvr32 did not register ZUAC.dll";
     ::DeleteFileW(kDebugIni);
   }
-  static void WriteDebug(const std::string& text) { lab::WriteFileBytes(kDebugIni, text); }
+  static void WriteDebug(const std::string& text) { zu::test::WriteFileBytes(kDebugIni, text); }
 
   static inline bool registered_ = false;
-  static inline lab::FileSnapshot* debug_ = nullptr;
+  static inline zu::test::FileSnapshot* debug_ = nullptr;
 };
 
 TEST_F(QueriesE2E, AllowedThroughTheDebugSwitch) {

@@ -14,12 +14,16 @@
 #include "agent/info/clock.h"
 #include "agent/info/my_reg_key.h"
 #include "agent/info/settings.h"
-#include "agent/info/settings_test_support.h"
 #include "agent/info/time_stamp.h"
 #include "agent/info/xml_file_reader.h"
 #include "common/installed_components.h"
+#include "tests/support/settings.h"
+#include "tests/support/text.h"
 
 namespace {
+
+using zu::test::SetRegString;
+using zu::test::Utf8;
 
 // A zoned stamp of an instant as a server in that zone would write it.
 std::wstring Zoned(int64_t utc, int offset_minutes, const wchar_t* zone) {
@@ -30,62 +34,27 @@ std::wstring Zoned(int64_t utc, int offset_minutes, const wchar_t* zone) {
   return text;
 }
 
-std::string Utf8(const std::wstring& w) {
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(n, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, s.data(), n, nullptr, nullptr);
-  s.pop_back();
-  return s;
-}
-
-// Test entries in the installed-components database, removed afterwards
-// together with every key the test had to create.
+// Test entries in the installed-components database; the database is put
+// back as it was, together with every key the test had to create.
 class ComponentDatabase {
  public:
-  ComponentDatabase()
-      : shared_existed_(Exists(kSharedInfoKey)),
-        app_db_existed_(Exists(AppDb())),
-        patch_db_existed_(Exists(PatchDb())) {
-    SetString(AppDb() + L"\\zu-infofile-test", L"appid", L"ZUTEST-APP");
-    SetString(AppDb() + L"\\zu-infofile-test\\PatchList\\p1", L"patchid", L"ZUTEST-APPPATCH");
-    SetString(PatchDb() + L"\\ZUTEST-DONE", L"patchid", L"ZUTEST-DONE");
+  ComponentDatabase() {
+    const std::wstring app_db = std::wstring(kSharedInfoKey) + L"\\AppDB";
+    const std::wstring patch_db = std::wstring(kSharedInfoKey) + L"\\PatchDB";
+    SetRegString(HKEY_LOCAL_MACHINE, app_db + L"\\zu-infofile-test", L"appid", L"ZUTEST-APP");
+    SetRegString(HKEY_LOCAL_MACHINE, app_db + L"\\zu-infofile-test\\PatchList\\p1", L"patchid",
+                 L"ZUTEST-APPPATCH");
+    SetRegString(HKEY_LOCAL_MACHINE, patch_db + L"\\ZUTEST-DONE", L"patchid", L"ZUTEST-DONE");
   }
-  ~ComponentDatabase() {
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (AppDb() + L"\\zu-infofile-test").c_str());
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (PatchDb() + L"\\ZUTEST-DONE").c_str());
-    if (!app_db_existed_) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, AppDb().c_str());
-    if (!patch_db_existed_) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, PatchDb().c_str());
-    if (!shared_existed_) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kSharedInfoKey);
-  }
-  ComponentDatabase(const ComponentDatabase&) = delete;
-  ComponentDatabase& operator=(const ComponentDatabase&) = delete;
 
  private:
-  static std::wstring AppDb() { return std::wstring(kSharedInfoKey) + L"\\AppDB"; }
-  static std::wstring PatchDb() { return std::wstring(kSharedInfoKey) + L"\\PatchDB"; }
-  static bool Exists(const std::wstring& path) {
-    HKEY key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-      return false;
-    ::RegCloseKey(key);
-    return true;
-  }
-  static void SetString(const std::wstring& path, const wchar_t* name, const std::wstring& v) {
-    HKEY key;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                          &key, nullptr) != ERROR_SUCCESS)
-      return;
-    ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
-                     static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(key);
-  }
-  bool shared_existed_, app_db_existed_, patch_db_existed_;
+  zu::test::KeySnapshot saved_{HKEY_LOCAL_MACHINE, kSharedInfoKey};
 };
 
 class InfoFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    zu_test::UserKeySnapshot::Clear();
+    zu::test::ClearUserValues();
     ::SHCreateDirectoryExW(nullptr, settings_.app_dir().c_str(), nullptr);
     wchar_t dir[MAX_PATH + 1] = {};
     ::GetTempPathW(MAX_PATH, dir);
@@ -111,8 +80,8 @@ class InfoFileTest : public ::testing::Test {
                                  GetSettingsFilePath().c_str());
   }
 
-  zu_test::UserKeySnapshot user_;
-  zu_test::SettingsFileAside settings_;
+  zu::test::KeySnapshot user_{HKEY_CURRENT_USER, kAgentUserKey};
+  zu::test::SettingsFileAside settings_;
   std::wstring path_;
   int64_t now_ = 0;
 };
@@ -184,7 +153,7 @@ TEST_F(InfoFileTest, StampsAreReadWithTheirZone) {
 
 TEST_F(InfoFileTest, SerialRangeRedirects) {
   SetBase(L"http://server/info/");
-  zu_test::UserKeySnapshot::SetString(L"_Debug_Serial", L"B777");
+  zu::test::SetUserString(L"_Debug_Serial", L"B777");
   std::wstring url = L"untouched";
   struct Case {
     const char* what;
@@ -212,7 +181,7 @@ TEST_F(InfoFileTest, SerialRangeRedirects) {
   }
 
   // The debug serial decides: without it B777 no longer matches "B-".
-  zu_test::UserKeySnapshot::SetString(L"_Debug_Serial", L"A150");
+  zu::test::SetUserString(L"_Debug_Serial", L"A150");
   auto file = Open(L"<i><serial range='B-'>b.xml</serial>"
                    L"<serial range='A100-A199'>a.xml</serial></i>");
   EXPECT_TRUE(file->FindRedirectURL(&url));
@@ -316,7 +285,7 @@ TEST_F(InfoFileTest, SaveCopyBesideTheExecutable) {
   ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring copy = exe;
   copy = copy.substr(0, copy.rfind(L'\\')) + L"\\info.xml";
-  zu_test::FileAside aside(copy);
+  zu::test::FileAside aside(copy);
   std::ofstream(copy.c_str(), std::ios::binary) << "an older copy";
 
   auto file = Open(L"<i><urlauto>http://saved/\u00E9</urlauto></i>");

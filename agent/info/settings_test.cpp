@@ -10,12 +10,13 @@
 #include <string>
 
 #include "agent/info/clock.h"
-#include "agent/info/settings_test_support.h"
+#include "common/framework/seam.h"
+#include "tests/support/settings.h"
 
 namespace {
 
-using zu_test::FileAside;
-using zu_test::SettingsFileAside;
+using zu::test::FileAside;
+using zu::test::SettingsFileAside;
 
 int64_t g_now = 0;
 int64_t FakeNow() { return g_now; }
@@ -62,20 +63,11 @@ std::wstring Joined(const std::wstring& path, const wchar_t* section) {
 // beside this executable are put back as they were.
 class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    old_clock_ = SetClockSource(nullptr);
-    old_box_ = SetClockErrorBox(NoBox);
-    ::SHCreateDirectoryExW(nullptr, files_.app_dir().c_str(), nullptr);
-  }
-  void TearDown() override {
-    SetClockSource(old_clock_);
-    SetClockErrorBox(old_box_);
-  }
+  void SetUp() override { ::SHCreateDirectoryExW(nullptr, files_.app_dir().c_str(), nullptr); }
   std::wstring Interval(int days) { return L"Interval=" + std::to_wstring(days); }
 
   SettingsFileAside files_;
-  ClockSource old_clock_ = nullptr;
-  ClockErrorBox old_box_ = nullptr;
+  zu::ScopedOverride<ClockErrorBox> box_{zu::seams::clock_error_box, NoBox};
 };
 
 TEST_F(SettingsTest, MissingFileGivesTheDefaults) {
@@ -267,7 +259,7 @@ TEST_F(SettingsTest, DefaultIntervalIsDailyForTheFirstYear) {
   ASSERT_NE(0u, u.QuadPart);
   const int64_t created = static_cast<int64_t>(u.QuadPart / 10000000) - 11644473600LL;
 
-  SetClockSource(FakeNow);
+  zu::ScopedOverride clock(zu::seams::clock_source, FakeNow);
   const int64_t day = 86400;
   g_now = created + 364 * day;
   EXPECT_EQ(1, ComputeDefaultIntervalFrom(path));
@@ -289,7 +281,7 @@ TEST_F(SettingsTest, DefaultIntervalComesFromTheSystemFoldersOemInfo) {
 
   WriteRaw(oeminfo.path(), "[General]\r\nManufacturer=Vexa\r\n");
   EXPECT_EQ(1, ComputeDefaultInterval());  // made just now
-  SetClockSource(FakeNow);
+  zu::ScopedOverride clock(zu::seams::clock_source, FakeNow);
   g_now = static_cast<int64_t>(std::time(nullptr)) + 400 * 86400;
   EXPECT_EQ(7, ComputeDefaultInterval());
   WriteRaw(files_.file(), "[Option]\r\nInterval=1\r\n");
