@@ -23,11 +23,13 @@ struct RequestOptions {
   std::wstring user_agent;  // empty: WinINet's own
   // Each connect, send and receive gives up after this long, so that a
   // server that accepts and never answers cannot hold the caller for good.
+  // (Wine ignores the connect time-out: docs/platform-notes.md.)
   unsigned long timeout_ms = 30000;
   // Sent with every request of the exchange, never as a second request.
   std::optional<ByteRange> range;
   // Asked before every request and every block read; false stops the
-  // exchange. This is where callers cancel, pause or keep a deadline.
+  // exchange. This is where callers cancel or keep a deadline, and where a
+  // pause waits before answering. Called on the caller's thread.
   std::function<bool()> keep_going;
 };
 
