@@ -1,10 +1,13 @@
 #include "tests/native/fuzz_targets.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/net/http_rules.h"
 #include "control/match_rules.h"
 #include "control/query_rules.h"
 #include "control/requirement_list.h"
@@ -126,5 +129,29 @@ int Fuzz_serial_range(const std::uint8_t* data, std::size_t size) {
   if (strict == RuleResult::kMatch) Check(lenient, "strict match implies lenient match");
   OsDescription os{5, 1, 2, 0, 1};
   MatchOsRequirement(b, os);
+  return 0;
+}
+
+// A Content-Length and a path with its query, as a server or an address
+// brings them.
+int Fuzz_http_text(const std::uint8_t* data, std::size_t size) {
+  std::wstring length, address;
+  Cut(Utf16(data, size), &length, &address);
+  if (const std::optional<std::uint64_t> value = zu::net::ParseContentLength(length)) {
+    std::wstring digits = length;
+    digits.erase(0, digits.find_first_not_of(L" \t"));
+    digits.erase(digits.find_last_not_of(L" \t") + 1);
+    for (wchar_t c : digits) Check(c >= L'0' && c <= L'9', "a length is digits only");
+    digits.erase(0, std::min(digits.find_first_not_of(L'0'), digits.size() - 1));
+    Check(digits == std::to_wstring(*value), "a length reads as its decimal value");
+  }
+  const std::size_t query = std::min(address.find(L'?'), address.size());
+  const std::wstring target =
+      zu::net::RequestTarget(address.substr(0, query), address.substr(query));
+  Check(target.find(L'#') == std::wstring::npos, "no fragment goes out");
+  Check(target == L"/" || address.starts_with(target), "the target is the address's start");
+  const std::wstring range = zu::net::RangeHeader({size, size * 3});
+  Check(range == L"Range:bytes=" + std::to_wstring(size) + L"-" + std::to_wstring(size * 3),
+        "range numbers are written whole");
   return 0;
 }
