@@ -10,4 +10,5 @@ target_link_libraries(zucommon PUBLIC advapi32)
 # Works in a temp folder of its own; the real C:\Update is left alone.
 zu_add_test(NAME update_folder_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/update_folder_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/update_folder_rules_test.cpp
   LIBS zucommon)
