@@ -715,8 +715,22 @@ TEST_F(ControlTest, ShowInstallerOpensTheModuleFolderWithTheRegisteredBrowser) {
     ::Sleep(100);
     line = ReadWholeFile(record).value_or("");
   }
-  EXPECT_NE(line.find("C:\\Update\\zuaxshow"), std::string::npos) << line;
+  EXPECT_NE(line.find("\"C:\\Update\\zuaxshow\""), std::string::npos) << line;
   EXPECT_EQ(line.find("zuaxshow.exe"), std::string::npos) << line;  // the folder, not the file
+
+  // A folder with blanks stays one argument.
+  ::DeleteFileW(record.c_str());
+  ::CreateDirectoryW(L"C:\\Update\\zuax show", nullptr);
+  WriteWholeFile(L"C:\\Update\\zuax show\\zuax show.exe", "MZ");
+  EXPECT_TRUE(CallBool(ctrl_.get(), L"ShowInstaller", {Str(L"http://dl.example/p/zuax show.exe")}));
+  line.clear();
+  for (int i = 0; i < 1200 && line.find('\n') == std::string::npos; ++i) {
+    ::Sleep(100);
+    line = ReadWholeFile(record).value_or("");
+  }
+  EXPECT_NE(line.find("zurecord.exe\" \"C:\\Update\\zuax show\""), std::string::npos) << line;
+  ::DeleteFileW(L"C:\\Update\\zuax show\\zuax show.exe");
+  ::RemoveDirectoryW(L"C:\\Update\\zuax show");
 
   if (saved)
     WriteDefaultValue(HKEY_LOCAL_MACHINE, kIexploreKey, *saved);
