@@ -119,21 +119,20 @@ ObjectState InspectObject(const std::wstring& path) {
   return state;
 }
 
-SecurityCaller CurrentSecurityCaller() {
-  SecurityCaller caller;
+std::wstring CurrentUserSid() {
   UniqueHandle token;
   if (!::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, token.put()) &&
       !::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()))
-    return caller;
+    return std::wstring();
   DWORD bytes = 0;
   ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &bytes);
-  if (bytes > 0) {
-    std::vector<DWORD> buffer((bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
-    if (::GetTokenInformation(token.get(), TokenUser, buffer.data(), bytes, &bytes))
-      caller.user_sid = SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
-  }
-  caller.is_admin = IsUserAdministrator();
-  return caller;
+  if (bytes == 0) return std::wstring();
+  std::vector<DWORD> buffer((bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
+  if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), bytes, &bytes))
+    return std::wstring();
+  return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
 }
+
+SecurityCaller CurrentSecurityCaller() { return {CurrentUserSid(), IsUserAdministrator()}; }
 
 }  // namespace zu

@@ -22,8 +22,10 @@ struct ObjectState {
 // reported as such and never followed.
 ObjectState InspectObject(const std::wstring& path);
 
-// The token that runs the check: the thread's when it impersonates, else
-// the process's.
+// The account of the token that runs the check (the thread's when it
+// impersonates, else the process's) as "S-1-..."; empty when unreadable.
+std::wstring CurrentUserSid();
+// That account, and whether it is an administrator (IsUserAdministrator).
 SecurityCaller CurrentSecurityCaller();
 
 }  // namespace zu

@@ -84,11 +84,7 @@ class ScopedPrivileges {
   bool adjusted_ = false;
 };
 
-zu::SecurityCaller Caller(bool admin) {
-  zu::SecurityCaller caller = zu::CurrentSecurityCaller();
-  caller.is_admin = admin;
-  return caller;
-}
+zu::SecurityCaller Caller(bool admin) { return {zu::CurrentUserSid(), admin}; }
 
 bool IsSafe(const zu::ObjectState& state, const zu::SecurityCaller& caller) {
   return zu::IsSafeFromStandardUsers(state.security, caller);
