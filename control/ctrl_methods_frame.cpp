@@ -173,8 +173,11 @@ bool CZUAXCtrl::ShowInstaller(const std::wstring& lpURL) {
   }
   std::wstring folder = path.substr(0, path.rfind(L'\\'));
   std::wstring browser;
+  // Quoted, so that a folder with blanks reaches the browser as one
+  // argument (a module's name never holds a quote).
+  const std::wstring quoted = L"\"" + folder + L"\"";
   if (CRegKeyUtil().ReadString(L"", &browser, HKEY_LOCAL_MACHINE, kIexploreAppPath))
-    ::ShellExecuteW(nullptr, L"open", browser.c_str(), folder.c_str(), nullptr, SW_SHOWNORMAL);
+    ::ShellExecuteW(nullptr, L"open", browser.c_str(), quoted.c_str(), nullptr, SW_SHOWNORMAL);
   else
     ::ShellExecuteW(nullptr, L"open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   return true;

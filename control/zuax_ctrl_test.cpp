@@ -677,14 +677,125 @@ TEST_F(ControlTest, ShowInstallerOpensTheModuleFolderWithTheRegisteredBrowser) {
     ::Sleep(100);
     line = ReadFileBytes(record);
   }
-  EXPECT_NE(line.find("C:\\Update\\zuaxshow"), std::string::npos) << line;
+  EXPECT_NE(line.find("\"C:\\Update\\zuaxshow\""), std::string::npos) << line;
   EXPECT_EQ(line.find("zuaxshow.exe"), std::string::npos) << line;  // the folder, not the file
+
+  // A folder with blanks stays one argument.
+  ::DeleteFileW(record.c_str());
+  ::CreateDirectoryW(L"C:\\Update\\zuax show", nullptr);
+  WriteFileBytes(L"C:\\Update\\zuax show\\zuax show.exe", "MZ");
+  EXPECT_TRUE(CallBool(ctrl_.get(), L"ShowInstaller", {Str(L"http://dl.example/p/zuax show.exe")}));
+  line.clear();
+  for (int i = 0; i < 1200 && line.find('\n') == std::string::npos; ++i) {
+    ::Sleep(100);
+    line = ReadFileBytes(record);
+  }
+  EXPECT_NE(line.find("zurecord.exe\" \"C:\\Update\\zuax show\""), std::string::npos) << line;
+  ::DeleteFileW(L"C:\\Update\\zuax show\\zuax show.exe");
+  ::RemoveDirectoryW(L"C:\\Update\\zuax show");
 
   ::DeleteFileW(L"C:\\Update\\zuaxshow\\zuaxshow.exe");
   ::RemoveDirectoryW(L"C:\\Update\\zuaxshow");
   ::RemoveDirectoryW(L"C:\\Update\\zuaxdir\\zuaxdir.exe");
   ::RemoveDirectoryW(L"C:\\Update\\zuaxdir");
   ::DeleteFileW(record.c_str());
+}
+
+// Everything under C:\Update, path by path, with each file's bytes.
+std::vector<std::pair<std::wstring, std::string>> UpdateFolderContents(const std::wstring& dir) {
+  std::vector<std::pair<std::wstring, std::string>> all;
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW((dir + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return all;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = dir + L"\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      all.emplace_back(path + L"\\", "");
+      for (auto& entry : UpdateFolderContents(path)) all.push_back(std::move(entry));
+    } else {
+      all.emplace_back(path, zu::test::ReadFileBytes(path));
+    }
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return all;
+}
+
+// A refused page reaches no method's work, whatever the method: every
+// method of the type library, called with arguments that would change
+// files, slots, the mutex or start the browser if its work ran, answers
+// the refused result of its type and changes nothing.
+TEST_F(ControlTest, ARefusedPageReachesNothingButThePrologue) {
+  ::CreateDirectoryW(L"C:\\Update", nullptr);
+  ::CreateDirectoryW(L"C:\\Update\\zuaxrefused", nullptr);
+  zu::test::WriteFileBytes(L"C:\\Update\\zuaxrefused\\zuaxrefused.exe", "MZ refused");
+  zu::test::FileSnapshot patch_list(L"C:\\Update\\PatchList.dat");
+  zu::test::FileSnapshot uncheck(L"C:\\Update\\UncheckItem.dat");
+  zu::test::WriteFileBytes(L"C:\\Update\\PatchList.dat", std::string(40, '\x01'));
+  zu::test::WriteFileBytes(L"C:\\Update\\UncheckItem.dat", "[UncheckItem]\r\nZUREFUSED=1\r\n");
+  std::wstring record = TempDir() + L"\\zuax_refused_record.txt";
+  ::DeleteFileW(record.c_str());
+  ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", record.c_str());
+  zu::test::KeySnapshot browser(HKEY_LOCAL_MACHINE, kIexploreKey);
+  ASSERT_TRUE(zu::test::SetRegString(HKEY_LOCAL_MACHINE, kIexploreKey, L"",
+                                      zu::test::BinDir() + L"\\zurecord.exe"));
+  ClearRegisteredStrings();
+  const auto before = UpdateFolderContents(L"C:\\Update");
+
+  auto argument = [](const wchar_t* param) -> VARIANT {
+    const std::wstring p = param ? param : L"";
+    if (p == L"bstrURL" || p == L"lpURL" || p == L"bstrFilePath" || p == L"bstrPatch")
+      return Str(L"http://dl.example/p/zuaxrefused.exe");
+    if (p == L"bstrItem" || p == L"bstrSPID") return Str(L"zuaxrefused");
+    if (p.empty() || p == L"bstrValue") return Str(L"ZUREFUSED");
+    if (p == L"bstrReverse") return Str(L"0");
+    if (p == L"LLSize" || p == L"ULSize" || p == L"uID" || p == L"lError" || p == L"ulid")
+      return Int(p == L"uID" ? 100 : p == L"lError" ? 5 : 1);
+    if (p == L"bAutoExec") {
+      VARIANT v;
+      V_VT(&v) = VT_BOOL;
+      V_BOOL(&v) = VARIANT_TRUE;
+      return v;
+    }
+    return Str(L"1");
+  };
+  for (const MethodRow& row : MethodTable()) {
+    const std::string name = zu::test::Utf8(row.name);
+    SetZuLastError(0x20000007);
+    std::vector<VARIANT> args;
+    for (const wchar_t* param : row.params) args.push_back(argument(param));
+    CallResult r;
+    CallByName(ctrl_.get(), row.name, std::move(args), &r);
+    ASSERT_EQ(r.hr, S_OK) << name;
+    if (row.id == 26) {  // GetLastError
+      EXPECT_EQ(V_I4(&r.value), -1) << name;
+    } else if (row.result == VT_BSTR) {
+      EXPECT_EQ(V_VT(&r.value), VT_BSTR) << name;
+      EXPECT_EQ(::SysStringLen(V_BSTR(&r.value)), 0u) << name;
+    } else if (row.result == VT_UI4) {
+      EXPECT_EQ(V_UI4(&r.value), 0u) << name;
+    } else if (row.result == VT_I4 || row.id == 12) {
+      EXPECT_EQ(V_VT(&r.value), VT_BOOL) << name;
+      EXPECT_EQ(V_BOOL(&r.value), VARIANT_FALSE) << name;
+    }
+    // Only the frames that clear the code before the check may touch it.
+    const bool matching = name.starts_with("Search") && name.ends_with("Ex");
+    const bool clears_first = matching || row.id == 14 || row.id == 19 || row.id == 20;
+    EXPECT_EQ(ZuLastError(), clears_first ? 0 : 0x20000007) << name;
+  }
+  ::Sleep(500);  // a browser started by mistake would have written by now
+
+  EXPECT_EQ(UpdateFolderContents(L"C:\\Update"), before);
+  EXPECT_FALSE(zu::test::FileExists(record)) << "the browser was started";
+  for (long slot : {100L, 101L, 300L, 504L}) EXPECT_EQ(RegisteredString(slot), L"") << slot;
+  HANDLE mutex = ::OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\ZEFO Update ActiveX Mutex");
+  EXPECT_EQ(mutex, nullptr);
+  if (mutex) ::CloseHandle(mutex);
+
+  ::DeleteFileW(L"C:\\Update\\zuaxrefused\\zuaxrefused.exe");
+  ::RemoveDirectoryW(L"C:\\Update\\zuaxrefused");
+  ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", nullptr);
 }
 
 // --- Script safety and the OLE interfaces -----------------------------------------------------

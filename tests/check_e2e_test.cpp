@@ -263,4 +263,27 @@ TEST_F(CheckE2E, ABalloonClickOpensTheNotificationPageAndRecordsTheVisit) {
   ::DeleteFileW(log.c_str());
 }
 
+// A page of another scheme in the file is neither stored nor handed to the
+// browser: the balloon click finds no page for this PC and says so.
+TEST_F(CheckE2E, APageOfAnotherSchemeNeverReachesTheBrowser) {
+  const std::wstring log = RecordBrowser();
+  files_[kModelFile] = InfoFile(
+      "<lastupdate>2099-1-1-0:0-GMT</lastupdate>"
+      "<urlauto>file:///C:/windows/system32/notepad.exe</urlauto>"
+      "<urlmanual>C:\\windows\\system32\\notepad.exe</urlmanual>");
+  RunCheck();
+  ASSERT_FALSE(WaitForBalloon().empty());
+  EXPECT_FALSE(Stored(L"SupportpageAutoURL").has_value());
+  EXPECT_FALSE(Stored(L"SupportpageManualURL").has_value());
+  HWND holder = ::FindWindowW(nullptr, L"Icon Holder");
+  ASSERT_NE(nullptr, holder);
+  ::PostMessageW(holder, 0x8016, 0, NIN_BALLOONUSERCLICK);
+  std::wstring text;
+  EXPECT_TRUE(zu::ui::CloseMessageBox(L"ZEFO Update", L"OK", 15000, &text));
+  EXPECT_EQ(L"The support page failed to open. Please try again.", text);
+  EXPECT_EQ("", zu::test::ReadFileBytes(log));
+  EXPECT_FALSE(Stored(L"LastVisit").has_value());
+  ::DeleteFileW(log.c_str());
+}
+
 }  // namespace

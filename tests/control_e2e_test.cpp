@@ -121,11 +121,14 @@ const wchar_t kRefusedAddress[] = L"http://www.refused-host.example/zefo/update/
 
 std::wstring PageHost() { return zu::test::BinDir() + L"\\ZUPageHost.exe"; }
 
+// host_options: more page host options, such as the frame the page runs in.
 RunResult RunPage(const std::wstring& address, const std::string& body,
-                  const wchar_t* name = L"page", const char* extension = "js") {
+                  const wchar_t* name = L"page", const char* extension = "js",
+                  const std::wstring& host_options = L"") {
   std::wstring path = TempFile((std::wstring(L"zuax_e2e_") + name + L"." + Utf16(extension)).c_str());
   zu::test::WriteFileBytes(path, std::string(extension) == "js" ? kPagePrelude + body : body);
-  RunResult r = RunCaptured(PageHost(), L"--url \"" + address + L"\" \"" + path + L"\"");
+  RunResult r = RunCaptured(PageHost(), L"--url \"" + address + L"\" " + host_options + L" \"" +
+                                            path + L"\"");
   ::DeleteFileW(path.c_str());
   return r;
 }
@@ -477,6 +480,42 @@ host.Echo("allowed page done");
   ::DeleteFileW((L"\\\\?\\" + f260).c_str());
   ::RemoveDirectoryW(dir.c_str());
   ::RemoveDirectoryW(base.c_str());
+}
+
+// A control in a frame answers only when the frame's own document is on an
+// allowed host too, whatever page holds the frame.
+TEST_F(ControlE2E, FramesAnswerOnlyWhenTheirOwnDocumentIsAllowed) {
+  if (!HavePageHost()) GTEST_SKIP() << "ZUPageHost.exe is not built";
+  const std::string allowed = R"JS(
+check(zuax.IsAdmin() === true, "IsAdmin answered");
+check(zuax.GetLastError() === 0, "the prologue passed: " + zuax.GetLastError());
+)JS";
+  const std::string refused = R"JS(
+check(zuax.IsAdmin() === false, "IsAdmin refused");
+check(zuax.GetSelfVersion() === "", "GetSelfVersion refused");
+check(zuax.SearchSPIDEx("x", "1") === true, "a reversed refusal");
+check(zuax.GetLastError() === -1, "GetLastError refused: " + zuax.GetLastError());
+)JS";
+  const std::wstring other_allowed =
+      L"https://help" + std::wstring(kPageAllowList.domain_suffixes[0]) + L"/frame.htm";
+  struct FrameCase {
+    const wchar_t* what;
+    std::wstring top, options;
+    bool answers;
+  };
+  const FrameCase cases[] = {
+      {L"top and frame allowed", AllowedAddress(), L"--frame-url \"" + other_allowed + L"\"", true},
+      {L"a frame on another host", AllowedAddress(),
+       L"--frame-url \"http://ads.refused-host.example/banner.htm\"", false},
+      {L"a frame written by script", AllowedAddress(), L"--frame-url about:blank", false},
+      {L"a document without a readable address", AllowedAddress(), L"--no-document-url", false},
+      {L"an allowed frame in a refused page", kRefusedAddress,
+       L"--frame-url \"" + other_allowed + L"\"", false},
+  };
+  for (const FrameCase& c : cases) {
+    RunResult r = RunPage(c.top, c.answers ? allowed : refused, L"frame", "js", c.options);
+    EXPECT_EQ(r.code, 0u) << Utf8(c.what) << "\n" << r.output;
+  }
 }
 
 TEST_F(ControlE2E, ObjectTagCreatesTheControl) {

@@ -373,6 +373,25 @@ TEST_F(OptionsTest, DisableButtonGreysTheWebSupportButton) {
   zu::ui::PressButton(options, IDCANCEL);
 }
 
+// The support-page button of the dialog a plain first start shows: its
+// message is owned by the dialog, before any main window exists.
+TEST_F(OptionsTest, TheSupportPagesMessageBelongsToTheStartUpDialog) {
+  WritePicture();  // the button shows beside the picture
+  zu::test::InstallSettingsFile();
+  ::WritePrivateProfileStringW(L"Setting", L"InfoFileURLBase", L"http://127.0.0.1:1/",
+                               zu::test::SettingsFile().c_str());
+  HWND options = OpenOptions();
+  ASSERT_NE(nullptr, options);
+  EXPECT_EQ(nullptr, ::FindWindowW(nullptr, L"ZU MainWnd"));
+  ASSERT_TRUE(zu::ui::PressButton(options, kWebSupport));
+  HWND box = zu::ui::WaitForMessageBox(L"ZEFO Update", 30000, agent_.pid());
+  ASSERT_NE(nullptr, box);
+  EXPECT_EQ(L"The server could not be accessed. Please try again.", zu::ui::ReadMessageBoxText(box));
+  EXPECT_EQ(options, ::GetWindow(box, GW_OWNER));
+  EXPECT_TRUE(zu::ui::CloseMessageBox(L"ZEFO Update", L"OK", 10000, nullptr));
+  zu::ui::PressButton(options, IDCANCEL);
+}
+
 TEST_F(OptionsTest, ALinkInTheTextOpensInTheRegisteredBrowser) {
   const std::wstring log = zu::test::BinDir() + L"\\options-browser.log";
   ASSERT_TRUE(zu::test::RecordBrowserStarts(log));

@@ -19,6 +19,7 @@
 #include "common/installed_components.h"
 #include "tests/support/settings.h"
 #include "tests/support/text.h"
+#include "tests/loopback_http.h"
 
 namespace {
 
@@ -109,6 +110,44 @@ TEST_F(InfoFileTest, ChoosesElementsByTheirParentsOS) {
   EXPECT_EQ(url, L"http://none/") << "an empty tag matches an empty OS";
 }
 
+TEST_F(InfoFileTest, AddressesAreWebAddressesOrEmpty) {
+  struct Case {
+    const char* what;
+    std::wstring element;  // inside <i>
+    const wchar_t* found;  // null: none
+  } const cases[] = {
+      {"a web address", L"<X>https://support/p</X>", L"https://support/p"},
+      {"any case of the scheme", L"<X>HTTP://support/</X>", L"HTTP://support/"},
+      {"an empty element is found, empty", L"<X></X>", L""},
+      {"a file", L"<X>file:///C:/Windows/notepad.exe</X>", nullptr},
+      {"a program", L"<X>C:\\Windows\\notepad.exe</X>", nullptr},
+      {"a share", L"<X>\\\\server\\share\\page.htm</X>", nullptr},
+      {"script", L"<X>javascript:alert(1)</X>", nullptr},
+      {"one slash", L"<X>http:/support/</X>", nullptr},
+      {"no element", L"<Y>http://support/</Y>", nullptr},
+      {"the applicable element decides, not a default",
+       L"<X>http://default/</X><v OS='Vista'><X>ftp://support/</X></v>", nullptr},
+      {"an empty specific element beats a default",
+       L"<X>http://default/</X><v OS='Vista'><X/></v>", L""},
+  };
+  for (const wchar_t* tag : {L"urlauto", L"urlmanual", L"urlesdinfo"}) {
+    for (const Case& c : cases) {
+      std::wstring element = c.element;
+      for (size_t at; (at = element.find(L"X>")) != std::wstring::npos;)
+        element.replace(at, 1, tag);
+      for (size_t at; (at = element.find(L"X/>")) != std::wstring::npos;)
+        element.replace(at, 1, tag);
+      auto file = Open(L"<i>" + element + L"</i>");
+      std::wstring url = L"untouched";
+      const bool found = std::wstring(tag) == L"urlesdinfo"
+                             ? file->FindESDInfoURL(&url)
+                             : file->FindSupportPageURL(&url, std::wstring(tag) == L"urlauto");
+      EXPECT_EQ(found, c.found != nullptr) << Utf8(tag) << ": " << c.what;
+      EXPECT_EQ(url, c.found ? c.found : L"untouched") << Utf8(tag) << ": " << c.what;
+    }
+  }
+}
+
 TEST_F(InfoFileTest, PublicationDatesAgainstLastVisit) {
   const std::wstring later = Zoned(now_ + 86400, 0, L"GMT");
   const std::wstring earlier = Zoned(now_ - 86400, 0, L"GMT");
@@ -186,17 +225,31 @@ TEST_F(InfoFileTest, SerialRangeRedirects) {
                    L"<serial range='A100-A199'>a.xml</serial></i>");
   EXPECT_TRUE(file->FindRedirectURL(&url));
   EXPECT_EQ(url, L"http://server/info/a.xml");
+
+  // Every user may write the base: a redirect that is no web address is none.
+  for (const wchar_t* base : {L"C:\\info\\", L"file:///C:/info/", L"\\\\server\\info\\", L""}) {
+    SetBase(base);
+    url = L"untouched";
+    EXPECT_FALSE(Open(L"<i><serial>a.xml</serial></i>")->FindRedirectURL(&url)) << Utf8(base);
+    EXPECT_EQ(url, L"untouched");
+  }
 }
 
 TEST_F(InfoFileTest, RedirectToItselfIsNotFollowed) {
-  wchar_t dir[MAX_PATH + 1] = {};
-  ::GetTempPathW(MAX_PATH, dir);
-  SetBase(dir);
-  const std::wstring name = path_.substr(path_.rfind(L'\\') + 1);
-  auto file = Open(L"<i><serial>" + name + L"</serial></i>");
-  ASSERT_EQ(std::wstring(dir) + name, path_);
+  const std::string xml = "<i><serial>self.xml</serial><serial range='Z-'>other.xml</serial></i>";
+  zu_test::LoopbackHttpServer server(
+      {{"/info/self.xml", zu_test::LoopbackHttpServer::Reply::With(200, xml)}});
+  ASSERT_TRUE(server.ok());
+  SetBase(server.Url("/info/").c_str());
+  zu::test::SetUserString(L"_Debug_Serial", L"A1");
+  CMyInfoFile file(L"Vista");
+  file.Load(server.Url("/info/self.xml"));
   std::wstring url;
-  EXPECT_FALSE(file->FindRedirectURL(&url));
+  EXPECT_FALSE(file.FindRedirectURL(&url));
+  // The same file loaded from elsewhere redirects there.
+  zu::test::SetUserString(L"_Debug_Serial", L"Z1");
+  EXPECT_TRUE(file.FindRedirectURL(&url));
+  EXPECT_EQ(url, server.Url("/info/other.xml"));
 }
 
 TEST_F(InfoFileTest, DownloadableModules) {
@@ -237,13 +290,16 @@ TEST_F(InfoFileTest, UpdateSettingsStoresPagesAndInterval) {
   EXPECT_TRUE(key.GetSupportPageURL(&url, false));
   EXPECT_EQ(url, L"http://manual/");
 
-  // Pages the file does not name (or names empty) stay as they were.
-  EXPECT_EQ(Open(L"<i><urlauto></urlauto><interval>14 days</interval></i>")
+  // An empty element is a found, empty address: the stored page goes.
+  // A page the file does not name, or names with another scheme, stays.
+  EXPECT_EQ(Open(L"<i><urlauto></urlauto><urlmanual>file:///C:/Windows/notepad.exe</urlmanual>"
+                 L"<interval>14 days</interval></i>")
                 ->UpdateSettingsFromFile(),
             14);
   EXPECT_EQ(ReadInterval(), L"14 days");
-  EXPECT_TRUE(key.GetSupportPageURL(&url, true));
-  EXPECT_EQ(url, L"http://auto/");
+  EXPECT_FALSE(key.GetSupportPageURL(&url, true));
+  EXPECT_TRUE(key.GetSupportPageURL(&url, false));
+  EXPECT_EQ(url, L"http://manual/");
 
   // No usable number: nothing written, the interval in force stays.
   EXPECT_EQ(Open(L"<i><interval>weekly</interval></i>")->UpdateSettingsFromFile(), -1);

@@ -61,6 +61,11 @@ TEST_F(MyRegKeyTest, StampsAndSupportPagesUseTheirOwnValues) {
   EXPECT_EQ(L"2009-01-01-00:00", text);
   ASSERT_TRUE(key_.GetSupportPageURL(&text, false));
   EXPECT_EQ(L"http://support.example/manual", text);
+  // A page stored by an earlier version that is no web address is not read.
+  ASSERT_TRUE(key_.SetSupportPageURL(L"file:///C:/Windows/notepad.exe", true));
+  text = L"untouched";
+  EXPECT_FALSE(key_.GetSupportPageURL(&text, true));
+  EXPECT_EQ(L"untouched", text);
 
   // An empty stored text reads as absent.
   ASSERT_TRUE(key_.SetLastVisit(L""));

@@ -86,7 +86,7 @@ TEST_F(SettingsTest, MissingFileGivesTheDefaults) {
 }
 
 TEST_F(SettingsTest, ValuesAreReadFromTheirSectionsAndCutToLength) {
-  const std::string base127(127, 'b'), url255(255, 'u');
+  const std::string base127(127, 'b'), url255 = "http://" + std::string(248, 'u');
   WriteRaw(files_.file(),
            "[Option]\r\nInterval=14\r\nSuppressBallonPopUp=2\r\nUseModelCode=1\r\n"
            "Language=" + std::string(200, 'L') + "\r\nUseSystemDefaultUILanguage=1\r\n"
@@ -103,15 +103,27 @@ TEST_F(SettingsTest, ValuesAreReadFromTheirSectionsAndCutToLength) {
   EXPECT_EQ(std::wstring(127, L'b'), ReadInfoFileURLBase());
   std::wstring url;
   ASSERT_TRUE(ReadURLForInvalidInfoFile(&url));
-  EXPECT_EQ(std::wstring(255, L'u'), url);
+  EXPECT_EQ(L"http://" + std::wstring(248, L'u'), url);
   ASSERT_TRUE(ReadURLForInvalidSupportPage(&url));
-  EXPECT_EQ(std::wstring(255, L'u'), url);
+  EXPECT_EQ(L"http://" + std::wstring(248, L'u'), url);
 
   // A key that is present but empty is no address.
   WriteRaw(files_.file(), "[Option]\r\nURLForInvalidInfoFile=\r\nLanguage=\r\n");
   url = L"untouched";
   EXPECT_FALSE(ReadURLForInvalidInfoFile(&url));
   EXPECT_EQ(L"untouched", url);
+
+  // Every user may write this file: only web addresses are fallback pages.
+  for (const char* page : {"file:///C:/Windows/notepad.exe", "C:\\Windows\\notepad.exe",
+                           "javascript:alert(1)", "\\\\server\\share\\page.htm", "http:x"}) {
+    WriteRaw(files_.file(), std::string("[Option]\r\nURLForInvalidInfoFile=") + page +
+                                "\r\nURLForInvalidSupportPage=" + page + "\r\n");
+    EXPECT_FALSE(ReadURLForInvalidInfoFile(&url)) << page;
+    EXPECT_FALSE(ReadURLForInvalidSupportPage(&url)) << page;
+  }
+  WriteRaw(files_.file(), "[Option]\r\nURLForInvalidSupportPage=HTTPS://fallback/\r\n");
+  ASSERT_TRUE(ReadURLForInvalidSupportPage(&url));
+  EXPECT_EQ(L"HTTPS://fallback/", url);
 }
 
 TEST_F(SettingsTest, WritesGoToOptionAsDecimalText) {

@@ -230,7 +230,7 @@ TEST(XmlFileReaderTest, LoadsOverHttpOnlyWhatTheServerReallySent) {
 
   // Refused, and in bounded time: the limits are tight, the server slow.
   {
-    zu::ScopedOverride<XmlHttpLimits> tight(zu::seams::xml_http_limits, {1000, 3000, 4096});
+    zu::ScopedOverride tight(zu::seams::xml_http_limits, XmlHttpLimits{1000, 3000, 4096});
     for (const char* path : {"/missing.xml", "/broken.xml", "/error.xml", "/empty.xml",
                              "/big.xml", "/silent.xml", "/stalled.xml", "/short.xml"}) {
       CXmlFileReader failing;
@@ -241,7 +241,7 @@ TEST(XmlFileReaderTest, LoadsOverHttpOnlyWhatTheServerReallySent) {
       EXPECT_LT(::GetTickCount64() - start, 10000u) << path;
     }
   }
-  zu::ScopedOverride<XmlHttpLimits> roomier(zu::seams::xml_http_limits, {1000, 3000, 8192});
+  zu::ScopedOverride roomier(zu::seams::xml_http_limits, XmlHttpLimits{1000, 3000, 8192});
   CXmlFileReader roomy;
   EXPECT_NO_THROW(roomy.load(server.Url("/big.xml")));
 }

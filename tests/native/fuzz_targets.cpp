@@ -9,8 +9,10 @@
 
 #include "common/net/http_rules.h"
 #include "control/match_rules.h"
+#include "control/page_url_rules.h"
 #include "control/query_rules.h"
 #include "control/requirement_list.h"
+#include "tests/support/page_address_near_miss.h"
 
 namespace {
 
@@ -153,5 +155,31 @@ int Fuzz_http_text(const std::uint8_t* data, std::size_t size) {
   const std::wstring range = zu::net::RangeHeader({size, size * 3});
   Check(range == L"Range:bytes=" + std::to_wstring(size) + L"-" + std::to_wstring(size * 3),
         "range numbers are written whole");
+  return 0;
+}
+
+// Odd first byte: a near miss of an allowed page built from the rest, which
+// must get its verdict. Even: the rest as an address of any shape, which
+// when allowed must have an authority no parser reads two ways.
+int Fuzz_page_address(const std::uint8_t* data, std::size_t size) {
+  if (size < 1) return 0;
+  if (data[0] & 1) {
+    const NearMiss m = MakeNearMiss(data + 1, size - 1);
+    const bool allowed = IsAllowedPageAddress(m.address);
+    if (m.verdict == NearMissVerdict::kMustRefuse) Check(!allowed, "a near miss is refused");
+    if (m.verdict == NearMissVerdict::kMustAllow) Check(allowed, "an allowed page stays allowed");
+    return 0;
+  }
+  const std::wstring address = Utf16(data + 1, size - 1);
+  if (!IsAllowedPageAddress(address)) return 0;
+  const std::optional<PageUrlParts> parts = ParsePageAddress(address);
+  Check(parts.has_value(), "an allowed address parses");
+  Check(parts->scheme != PageScheme::kOther, "an allowed address is HTTP or HTTPS");
+  Check(IsDnsHostText(parts->host), "an allowed host is DNS text");
+  const std::size_t start = address.find(L"//") + 2;
+  const std::wstring authority = address.substr(start, address.find_first_of(L"/?#", start) - start);
+  Check(authority.find(L'\\') == std::wstring::npos, "no backslash in an allowed authority");
+  Check(authority.find(L'@') == authority.rfind(L'@'), "at most one @ in an allowed authority");
+  for (wchar_t c : authority) Check(c > L' ' && c != 0x7F, "no blank in an allowed authority");
   return 0;
 }
