@@ -6,6 +6,9 @@ add_library(zurules STATIC
   match_rules.cpp
   query_rules.cpp
   registry_format.cpp
+  registry_value_list.cpp
+  drive_rules.cpp
+  version_text.cpp
 )
 target_link_libraries(zurules PUBLIC zu_options)
 
@@ -15,6 +18,9 @@ zu_add_test(NAME query_rules_tests
     match_rules_test.cpp
     query_rules_test.cpp
     registry_format_test.cpp
+    registry_value_list_test.cpp
+    drive_rules_test.cpp
+    version_text_test.cpp
   LIBS zurules
   TIMEOUT 600)
 

@@ -8,6 +8,8 @@
 int Fuzz_list_match(const std::uint8_t* data, std::size_t size);
 int Fuzz_version(const std::uint8_t* data, std::size_t size);
 int Fuzz_serial_range(const std::uint8_t* data, std::size_t size);
+int Fuzz_registry_values(const std::uint8_t* data, std::size_t size);
+int Fuzz_drive_inquiry(const std::uint8_t* data, std::size_t size);
 
 struct FuzzTarget {
   const char* name;
@@ -17,4 +19,6 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
     {"list_match", Fuzz_list_match},
     {"version", Fuzz_version},
     {"serial_range", Fuzz_serial_range},
+    {"registry_values", Fuzz_registry_values},
+    {"drive_inquiry", Fuzz_drive_inquiry},
 };
