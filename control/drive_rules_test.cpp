@@ -119,7 +119,9 @@ TEST(DriveMatch, RequirementListsOfTheExMethod) {
                         L"|" + c.lists.vendor_specific));
     DriveRequirement r;
     EXPECT_EQ(c.valid, ParseDriveRequirement(c.lists, &r));
-    if (c.valid) EXPECT_EQ(c.match, DriveMatchesRequirement(kDrive, r));
+    if (c.valid) {
+      EXPECT_EQ(c.match, DriveMatchesRequirement(kDrive, r));
+    }
   }
 }
 

@@ -30,8 +30,12 @@ add_library(zuqueries STATIC
   registry_text.cpp
   os_description.cpp
   identity_queries.cpp
+  file_queries.cpp
+  driver_queries.cpp
+  drive_identity.cpp
 )
-target_link_libraries(zuqueries PUBLIC zurules zucommon zuhostcheck advapi32 user32)
+target_link_libraries(zuqueries PUBLIC zurules zucommon zuhostcheck advapi32 user32 setupapi
+  version)
 
 # The scripting methods of these queries belong to the control, which the
 # next fragment defines: they join it once this directory is read.
@@ -41,6 +45,8 @@ function(zu_queries_join_control)
   endif()
   target_sources(zuaxctrl PRIVATE
     ${CMAKE_CURRENT_SOURCE_DIR}/ctrl_methods_queries.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/ctrl_methods_files.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/ctrl_methods_drives.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/match_frame.cpp)
   target_link_libraries(zuaxctrl PUBLIC zuqueries)
   target_compile_definitions(zuaxctrl PRIVATE ZU_HAVE_REQUIREMENT_LIST=1)

@@ -124,7 +124,7 @@ bool ValueNameMatches(const std::wstring& name, const RequirementItem& item) {
 
 RegistrySearchResult SearchRegistryValues(const std::wstring& paths, const std::wstring& names,
                                           const std::wstring* values,
-                                          const ReadRegistryKeyValues& read) {
+                                          const RegistryKeyReader& read) {
   RegistrySearchResult out;
   std::vector<RequirementItem> path_items, name_items, value_items;
   if (!SplitRequirementList(names, &name_items, kNameRules) ||

@@ -49,7 +49,7 @@ struct RegistryValueEntry {
 };
 // The values of the key at a path ("ROOT_NAME\sub\key"), in enumeration
 // order; false when the path is not valid or the key does not open.
-using ReadRegistryKeyValues =
+using RegistryKeyReader =
     std::function<bool(const std::wstring& path, std::vector<RegistryValueEntry>* values)>;
 
 // The outcome of a search and the last-error code it leaves (0 when none).
@@ -66,4 +66,4 @@ struct RegistrySearchResult {
 // name item matches the key itself (presence) or every value (value list).
 RegistrySearchResult SearchRegistryValues(const std::wstring& paths, const std::wstring& names,
                                           const std::wstring* values,
-                                          const ReadRegistryKeyValues& read);
+                                          const RegistryKeyReader& read);

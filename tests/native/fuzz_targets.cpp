@@ -170,7 +170,7 @@ int Fuzz_registry_values(const std::uint8_t* data, std::size_t size) {
   std::vector<RegistryValueEntry> key = {
       {L"v", type, std::vector<std::uint8_t>(value, value + stored), stored}};
   int reads = 0;
-  const ReadRegistryKeyValues read = [&](const std::wstring&, std::vector<RegistryValueEntry>* v) {
+  const RegistryKeyReader read = [&](const std::wstring&, std::vector<RegistryValueEntry>* v) {
     ++reads;
     *v = key;
     return true;
