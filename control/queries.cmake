@@ -75,3 +75,11 @@ zu_add_test(NAME match_frame_tests
   LIBS zuaxctrl
   LOCKS machine_state
   TIMEOUT 600)
+
+# Drive identity through the inquiry seam, on a control of the test's own
+# process (writes C:\Update\Debug.ini).
+zu_add_test(NAME drive_identity_tests
+  SOURCES drive_identity_test.cpp
+  LIBS zuaxctrl
+  LOCKS machine_state
+  TIMEOUT 600)
