@@ -623,6 +623,39 @@ host.Echo("registry searches done");
   EXPECT_EQ(r.code, 0u) << r.output;
 }
 
+// The debug file's keys for these queries: "General" values answer the
+// reading methods, also inside the matching methods; "DebugInfoSearch"
+// values force a match when they hold the requested list.
+TEST_F(QueriesE2E, DebugValuesForFilesDriversAndVersionTexts) {
+  WriteDebug(
+      "[General]\r\nIgnoreURLCheck=1\r\nDriverVersion=9.8.7.6\r\nDriverDate=1-2-2003\r\n"
+      "FileVersion=5.4.3.2\r\nFileLastWriteDate=2001-02-03-04:05:06\r\nVersionTxt=V7\r\n"
+      "[DebugInfoSearch]\r\nDriverVersion=1.1;1.2\r\nDriverDate=5-5-2005\r\n"
+      "FileLastWriteDate=1999\r\nVersionTxt=X1;X2\r\n");
+  const RunResult r = RunCscript(R"JS(
+call(zuax.GetDriverVersion("NO\\SUCH"), "9.8.7.6", 0, "General DriverVersion");
+call(zuax.GetDriverDate("NO\\SUCH"), "1-2-2003", 0, "General DriverDate");
+call(zuax.GetFileVersion("C:\\no\\such.dll"), "5.4.3.2", 0, "General FileVersion");
+call(zuax.GetFileLastWriteTime("C:\\no\\such.dll"), "2001-02-03-04:05:06", 0, "General FileLastWriteDate");
+call(zuax.ReadVersionTXT("C:\\no\\such.txt"), "V7", 0, "General VersionTxt");
+call(zuax.ReadApplicationVersionTXT("NoSuchApp"), "V7", 0, "General VersionTxt for applications");
+// The matching methods read their subjects as the reading methods do.
+call(zuax.SearchFileVersionEx("C:\\no\\such.dll", "05.4.*", "0"), true, 0, "General value searched");
+call(zuax.SearchDriverDateEx("NO\\SUCH", "1-2-2003", "0"), true, 0, "General date searched");
+call(zuax.SearchApplicationVersionTXTEx("NoSuchApp", "v7", "0"), true, 0, "General text searched");
+// DebugInfoSearch forces a match when its value holds the whole list.
+call(zuax.SearchDriverVersionEx("ANY", "1.2", "0"), true, 0, "forced driver version");
+call(zuax.SearchDriverVersionEx("ANY", "1.2", "1"), false, 0, "forced, reversed");
+call(zuax.SearchDriverDateEx("ANY", "5-5-2005", "0"), true, 0, "forced driver date");
+call(zuax.SearchFileLastWriteTimeEx("ANY", "1999", "0"), true, 0, "forced file time");
+call(zuax.SearchVersionTXTEx("ANY", "X2", "0"), true, 0, "forced version text");
+call(zuax.SearchApplicationVersionTXTEx("ANY", "X1", "0"), true, 0, "forced application text");
+call(zuax.SearchVersionTXTEx("ANY", "X3", "0"), false, 0, "not in the forcing value");
+host.Echo("debug values done");
+)JS");
+  EXPECT_EQ(r.code, 0u) << r.output;
+}
+
 // Wine answers no drive (error 50 for every pass-through request), so
 // real drives never match here; the seam tests of drive_identity_test.cpp
 // cover readable drives. What needs no drive runs as a page would.
