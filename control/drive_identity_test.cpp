@@ -155,15 +155,12 @@ TEST_F(DriveIdentityTest, SearchDriveInfoExListsAndOrder) {
       {L"VEXA", L"DVD", L"1.02", L"VS", L"1", false, 0, L""},
       // One argument outside its key: the drives decide.
       {L"VEXA", L"BD-ROM", L"1.02", L"VS", L"0", false, 0, L"CDEFGHIJKLMNOPQRSTUVWXYZ"},
-      {L"XX,AB", L"DVD*", L"1.0*,2.*", L"", L"0", true, 0, L"CDE"},
       {L"", L"", L"", L"", L"0", true, 0, L"CDE"},
       {L"VEXA", L"BD*", L"", L"", L"1", false, 0, L"CDEFG"},
       // A vendor ending in "*" is refused before anything else.
       {L"AB*", L"", L"", L"", L"0", false, kZuErrorInvalidArgument, L""},
       {L"AB*", L"", L"", L"", L"1", true, kZuErrorInvalidArgument, L""},
       {L"AB\\*", L"", L"", L"", L"0", false, 0, L"CDEFGHIJKLMNOPQRSTUVWXYZ"},
-      {L"A*B", L"", L"", L"", L"0", false, kZuErrorInvalidArgument, L""},
-      {L"AB", L"D*D", L"", L"", L"0", false, kZuErrorInvalidArgument, L""},
       {L"AB,", L"", L"", L"", L"1", true, kZuErrorInvalidArgument, L""},
   };
   for (const Case& c : cases) {

@@ -75,28 +75,6 @@ TEST(InquiryReply, FieldsAreCutByBytePosition) {
 
 const DriveIdentity kDrive{L"ABCDEFGH", L"DVD-RW GX-900   ", L"1.02", L"VS-2009/08/01"};
 
-TEST(DriveMatch, ArgumentsCompareTheirLengthOfLeadingCharacters) {
-  struct Case {
-    DriveIdentity wanted;
-    bool match;
-  } const cases[] = {
-      {{L"", L"", L"", L""}, true},                        // empty matches anything
-      {{L"AB", L"", L"", L""}, true},                      // shorter vendor: leading characters
-      {{L"abcdefgh", L"dvd-rw", L"1.0", L"vs-"}, true},    // ignoring case
-      {{L"ABCDEFGHI", L"", L"", L""}, false},              // longer than the field
-      {{L"", L"DVD-RW GX-900   ", L"1.02", L""}, true},    // trailing spaces are characters
-      {{L"", L"DVD-RW GX-900    ", L"", L""}, false},
-      {{L"B", L"", L"", L""}, false},
-      {{L"", L"", L"1.03", L""}, false},
-      {{L"AB*", L"", L"", L""}, false},                    // no wildcards here
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.wanted.vendor + L"|" + c.wanted.product + L"|" + c.wanted.revision +
-                        L"|" + c.wanted.vendor_specific));
-    EXPECT_EQ(c.match, DriveMatchesArguments(kDrive, c.wanted));
-  }
-}
-
 TEST(DriveMatch, RequirementListsOfTheExMethod) {
   struct Case {
     DriveIdentity lists;
@@ -122,14 +100,6 @@ TEST(DriveMatch, RequirementListsOfTheExMethod) {
     if (c.valid) {
       EXPECT_EQ(c.match, DriveMatchesRequirement(kDrive, r));
     }
-  }
-}
-
-TEST(DriveMatch, VendorEndingInAnUnescapedStar) {
-  for (const auto& [vendor, ends] :
-       {std::pair<const wchar_t*, bool>{L"*", true}, {L"VEXA*", true}, {L"VEXA\\*", false},
-        {L"VE*XA", false}, {L"", false}, {L"VEXA", false}}) {
-    EXPECT_EQ(ends, VendorEndsInWildcard(vendor)) << Narrow(vendor);
   }
 }
 

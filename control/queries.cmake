@@ -20,7 +20,6 @@ zu_add_test(NAME query_rules_tests
     registry_format_test.cpp
     registry_value_list_test.cpp
     drive_rules_test.cpp
-    version_text_test.cpp
   LIBS zurules
   TIMEOUT 600)
 
