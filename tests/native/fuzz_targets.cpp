@@ -153,7 +153,10 @@ int Fuzz_registry_values(const std::uint8_t* data, std::size_t size) {
 
   const RegistryValueForms forms = ValueForms(type, value, stored);
   if (type != 1 && type != 4) Check(forms.plain.empty(), "only strings and DWORDs have a plain form");
-  Check(forms.text == FormatValueText(type, value, stored), "the text form is the value text");
+  if (stored > kValueTextBufferBytes)
+    Check(forms.plain.empty() && forms.text.empty(), "values beyond the buffer have no forms");
+  else
+    Check(forms.text == FormatValueText(type, value, stored), "the text form is the value text");
 
   std::vector<RequirementItem> items;
   if (ParseRegistryValueList(values, &items)) {
