@@ -21,6 +21,8 @@ add_library(zuaxctrl STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_frame.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_pending.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_queries.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_files.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_drives.cpp
   ${CMAKE_CURRENT_LIST_DIR}/match_frame.cpp
   ${CMAKE_CURRENT_LIST_DIR}/module_path.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ole_control.cpp

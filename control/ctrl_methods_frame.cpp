@@ -14,6 +14,7 @@
 #include "common/registry.h"
 #include "control/ctrl_frame.h"
 #include "control/host_check.h"
+#include "control/file_queries.h"
 #include "control/module_path.h"
 #include "control/registered_strings.h"
 #include "control/zuax_ctrl.h"
@@ -26,24 +27,6 @@ constexpr wchar_t kIexploreAppPath[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
 constexpr DWORD kMaxModules = 1024;
 constexpr std::size_t kMaxPathChars = 260;
-
-// "%d.%d.%d.%d" of the fixed file version, empty when it cannot be read.
-std::wstring FileVersionText(const std::wstring& path) {
-  DWORD ignored = 0;
-  DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
-  if (size == 0) return std::wstring();
-  std::vector<BYTE> data(size);
-  if (!::GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return std::wstring();
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT len = 0;
-  if (!::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &len) || !info ||
-      len < sizeof(VS_FIXEDFILEINFO))
-    return std::wstring();
-  wchar_t text[64];
-  ::wsprintfW(text, L"%d.%d.%d.%d", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
-              HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
-  return text;
-}
 
 // The first module of this process whose file name is "ZUAC.dll".
 std::wstring FindOwnModulePath() {
@@ -63,11 +46,6 @@ std::wstring FindOwnModulePath() {
     if (::lstrcmpiW(name.c_str(), kOwnModuleName) == 0) return full;
   }
   return std::wstring();
-}
-
-bool IsExistingFile(const std::wstring& path) {
-  DWORD attrs = ::GetFileAttributesW(path.c_str());
-  return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace

@@ -6,6 +6,9 @@ add_library(zurules STATIC
   match_rules.cpp
   query_rules.cpp
   registry_format.cpp
+  registry_value_list.cpp
+  drive_rules.cpp
+  version_text.cpp
 )
 target_link_libraries(zurules PUBLIC zu_options)
 
@@ -15,6 +18,8 @@ zu_add_test(NAME query_rules_tests
     match_rules_test.cpp
     query_rules_test.cpp
     registry_format_test.cpp
+    registry_value_list_test.cpp
+    drive_rules_test.cpp
   LIBS zurules zutest_plain
   TIMEOUT 600)
 
@@ -24,8 +29,12 @@ add_library(zuqueries STATIC
   registry_text.cpp
   os_description.cpp
   identity_queries.cpp
+  file_queries.cpp
+  driver_queries.cpp
+  drive_identity.cpp
 )
-target_link_libraries(zuqueries PUBLIC zurules zucommon zuhostcheck advapi32 user32)
+target_link_libraries(zuqueries PUBLIC zurules zucommon zuhostcheck advapi32 user32 setupapi
+  version)
 
 # The scripting methods of these queries (ctrl_methods_queries, match_frame)
 # belong to the control library, which control.cmake defines.
@@ -49,6 +58,14 @@ set_tests_properties(queries_xp_tests PROPERTIES RESOURCE_LOCK machine_state TIM
 # The matching frame lives in the control library (it sets the last-error).
 zu_add_test(NAME match_frame_tests
   SOURCES match_frame_test.cpp
+  LIBS zuaxctrl
+  LOCKS machine_state
+  TIMEOUT 600)
+
+# Drive identity through the inquiry seam, on a control of the test's own
+# process (writes C:\Update\Debug.ini).
+zu_add_test(NAME drive_identity_tests
+  SOURCES drive_identity_test.cpp
   LIBS zuaxctrl
   LOCKS machine_state
   TIMEOUT 600)

@@ -10,6 +10,8 @@ int Fuzz_version(const std::uint8_t* data, std::size_t size);
 int Fuzz_serial_range(const std::uint8_t* data, std::size_t size);
 int Fuzz_http_text(const std::uint8_t* data, std::size_t size);
 int Fuzz_page_address(const std::uint8_t* data, std::size_t size);
+int Fuzz_registry_values(const std::uint8_t* data, std::size_t size);
+int Fuzz_drive_inquiry(const std::uint8_t* data, std::size_t size);
 
 struct FuzzTarget {
   const char* name;
@@ -21,4 +23,6 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
     {"serial_range", Fuzz_serial_range},
     {"http_text", Fuzz_http_text},
     {"page_address", Fuzz_page_address},
+    {"registry_values", Fuzz_registry_values},
+    {"drive_inquiry", Fuzz_drive_inquiry},
 };
