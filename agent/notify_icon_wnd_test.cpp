@@ -8,6 +8,7 @@
 
 #include "agent/info/clock.h"
 #include "agent/info/my_reg_key.h"
+#include "agent/resource.h"
 #include "common/framework/seam.h"
 #include "tests/support/registry.h"
 #include "tools/uiauto/uiauto.h"
@@ -367,20 +368,20 @@ TEST_F(IconTest, RightClickTracksMenu132) {
 
 TEST_F(IconTest, MenuCommands) {
   HWND menu = icon_.menu()->hwnd();
-  ::SendMessageW(menu, WM_COMMAND, kCmdSupportPage, 0);
-  ::SendMessageW(menu, WM_COMMAND, kCmdOptions, 0);
+  ::SendMessageW(menu, WM_COMMAND, ID_TRAY_SUPPORT, 0);
+  ::SendMessageW(menu, WM_COMMAND, ID_TRAY_OPTIONS, 0);
   EXPECT_EQ((std::vector<std::wstring>{L"page manual", L"options"}), owner_.calls);
 
   owner_.calls.clear();
   owner_.question_open = true;  // the Options dialog asks: bring it forward
-  ::SendMessageW(menu, WM_COMMAND, kCmdExit, 0);
+  ::SendMessageW(menu, WM_COMMAND, ID_TRAY_EXIT, 0);
   Pump(50);
   EXPECT_EQ(std::vector<std::wstring>{L"options"}, owner_.calls);
   EXPECT_EQ(0, main_.closes);
 
   owner_.calls.clear();
   owner_.question_open = false;
-  ::SendMessageW(menu, WM_COMMAND, kCmdExit, 0);
+  ::SendMessageW(menu, WM_COMMAND, ID_TRAY_EXIT, 0);
   Pump(50);
   EXPECT_TRUE(owner_.calls.empty());
   EXPECT_EQ(1, main_.closes);

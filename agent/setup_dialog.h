@@ -59,7 +59,7 @@ class CSetupDialog : public zu::Dialog {
   bool has_header_ = true;
   int header_x_ = 0, header_y_ = 0;
   std::unique_ptr<CCanvas> canvas_;
-  zu::OwnedIcon icon_;
+  zu::UniqueIcon icon_;
   zu::UniqueBrush background_;
   int separator_y_ = 0;
 };

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/framework/com.h"
+#include "common/framework/handle.h"
 #include "control/ctrl_frame.h"
 #include "control/registered_strings.h"
 #include "control/zuac_module.h"
@@ -705,8 +706,8 @@ TEST_F(ControlTest, ShowInstallerOpensTheModuleFolderWithTheRegisteredBrowser) {
 std::vector<std::pair<std::wstring, std::string>> UpdateFolderContents(const std::wstring& dir) {
   std::vector<std::pair<std::wstring, std::string>> all;
   WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW((dir + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return all;
+  zu::UniqueFind search(::FindFirstFileW((dir + L"\\*").c_str(), &found));
+  if (!search) return all;
   do {
     const std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
@@ -717,8 +718,7 @@ std::vector<std::pair<std::wstring, std::string>> UpdateFolderContents(const std
     } else {
       all.emplace_back(path, zu::test::ReadFileBytes(path));
     }
-  } while (::FindNextFileW(search, &found));
-  ::FindClose(search);
+  } while (::FindNextFileW(search.get(), &found));
   return all;
 }
 
