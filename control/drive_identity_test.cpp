@@ -16,8 +16,8 @@
 #include <string>
 
 #include "common/framework/com.h"
+#include "control/class_factory.h"
 #include "control/ctrl_frame.h"
-#include "control/zuac_module.h"
 #include "control/zuax_ctrl.h"
 #include "control/zuax_ids.h"
 

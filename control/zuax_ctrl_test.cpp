@@ -13,6 +13,7 @@
 
 #include "common/framework/com.h"
 #include "common/framework/handle.h"
+#include "control/class_factory.h"
 #include "control/ctrl_frame.h"
 #include "control/registered_strings.h"
 #include "control/zuac_module.h"
