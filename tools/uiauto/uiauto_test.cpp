@@ -19,6 +19,7 @@ using std::min;
 
 #include "common/framework/handle.h"
 #include "tests/support/text.h"
+#include "tests/support/windows.h"
 
 namespace zu::ui {
 namespace {
@@ -418,13 +419,7 @@ class ColourWindow {
     hwnd_ = ::CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"colour", WS_POPUP | WS_VISIBLE,
                               x, y, w, h, nullptr, nullptr, wc.hInstance, nullptr);
     ::UpdateWindow(hwnd_);
-    // Let the display catch up with the painting.
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < 500) {
-      MSG msg;
-      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-      ::Sleep(20);
-    }
+    zu::test::PumpMessages(500);  // the display catches up with the painting
   }
   ~ColourWindow() {
     ::DestroyWindow(hwnd_);
