@@ -18,5 +18,5 @@ zu_add_test(NAME info_address_tests
 # Writes the settings file and the agent's per-user debug values.
 zu_add_test(NAME info_address_state_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/info_url_resolve_test.cpp
-  LIBS zuinfo
+  LIBS zuinfo zutest_agent
   LOCKS machine_state)
