@@ -10,45 +10,26 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 #include "common/framework/com.h"
 #include "common/framework/handle.h"
-#include "tools/pagehost/host_browser.h"
+#include "tests/support/files.h"
 #include "tests/support/page_address_near_miss.h"
+#include "tools/pagehost/host_browser.h"
 #include "tools/pagehost/host_document.h"
 
 namespace {
 
-// C:\Update\Debug.ini as the machine had it, put back afterwards.
+using zu::test::NearMiss;
+using zu::test::NearMissVerdict;
+
+// C:\Update\Debug.ini away during the test, put back afterwards.
 class DebugFileTest : public ::testing::Test {
  protected:
-  static constexpr char kPath[] = "C:\\Update\\Debug.ini";
-  static constexpr wchar_t kDebugFilePath[] = L"C:\\Update\\Debug.ini";
+  static constexpr const wchar_t* kDebugFilePath = zu::test::DebugFileAside::kPath;
 
-  void SetUp() override {
-    created_folder_ = ::CreateDirectoryW(L"C:\\Update", nullptr) != FALSE;
-    std::ifstream in(kPath, std::ios::binary);
-    if (in) {
-      std::ostringstream all;
-      all << in.rdbuf();
-      saved_ = all.str();
-    }
-    ::DeleteFileW(kDebugFilePath);
-  }
-  void TearDown() override {
-    ::DeleteFileW(kDebugFilePath);
-    if (saved_) {
-      std::ofstream(kPath, std::ios::binary) << *saved_;
-    } else if (created_folder_) {
-      ::RemoveDirectoryW(L"C:\\Update");
-    }
-  }
-  static void Write(const std::string& text) {
-    std::ofstream(kPath, std::ios::binary | std::ios::trunc) << text;
-  }
+  void Write(const std::string& text) const { debug_.Write(text); }
   // Everyone may write: under Wine the Unix "other" bits become rwx.
   static void LetEveryoneWrite(const wchar_t* path) {
     zu::UniqueLocal descriptor;
@@ -63,9 +44,7 @@ class DebugFileTest : public ::testing::Test {
               static_cast<DWORD>(ERROR_SUCCESS));
   }
 
- private:
-  std::optional<std::string> saved_;
-  bool created_folder_ = false;
+  zu::test::DebugFileAside debug_;
 };
 
 // A client site whose service provider answers SID_SWebBrowserApp with the
@@ -327,7 +306,7 @@ TEST_F(IsHostPageAllowedTest, IgnoreUrlCheckOnlyForExactlyOne) {
   LetEveryoneWrite(kDebugFilePath);
   EXPECT_FALSE(IsHostPageAllowed(&site));
   EXPECT_FALSE(IsHostPageAllowed(nullptr));
-  ::DeleteFileW(kDebugFilePath);
+  debug_.Remove();
   EXPECT_FALSE(IsHostPageAllowed(nullptr));
 }
 
@@ -379,14 +358,14 @@ namespace {
 TEST(IsAllowedPageURL, GeneratedNearMissesOfTheAllowedPages) {
   int refused = 0, allowed = 0;
   for (std::uint64_t seed = 0; seed < 12000; ++seed) {
-    const NearMiss m = NearMissOfSeed(seed);
+    const NearMiss m = zu::test::NearMissOfSeed(seed);
     const bool got = IsAllowedPageURL(m.address);
     if (m.verdict == NearMissVerdict::kMustRefuse) {
       ++refused;
-      EXPECT_FALSE(got) << seed << " (" << m.change << "): " << NarrowForMessage(m.address);
+      EXPECT_FALSE(got) << seed << " (" << m.change << "): " << zu::test::NarrowForMessage(m.address);
     } else if (m.verdict == NearMissVerdict::kMustAllow) {
       ++allowed;
-      EXPECT_TRUE(got) << seed << " (" << m.change << "): " << NarrowForMessage(m.address);
+      EXPECT_TRUE(got) << seed << " (" << m.change << "): " << zu::test::NarrowForMessage(m.address);
     }
   }
   EXPECT_GT(refused, 8000);

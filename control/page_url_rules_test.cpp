@@ -9,6 +9,9 @@
 
 namespace {
 
+using zu::test::NearMiss;
+using zu::test::NearMissVerdict;
+
 PageUrlParts Http(const std::wstring& host) { return {PageScheme::kHttp, host}; }
 PageUrlParts Https(const std::wstring& host) { return {PageScheme::kHttps, host}; }
 
@@ -165,10 +168,10 @@ TEST(ParsePageAddress, StrictReadingOfTheAuthority) {
   };
   for (const ParseCase& c : cases) {
     const std::optional<PageUrlParts> got = ParsePageAddress(c.address);
-    ASSERT_EQ(got.has_value(), c.parts.has_value()) << NarrowForMessage(c.address);
+    ASSERT_EQ(got.has_value(), c.parts.has_value()) << zu::test::NarrowForMessage(c.address);
     if (!got) continue;
-    EXPECT_EQ(got->scheme, c.parts->scheme) << NarrowForMessage(c.address);
-    EXPECT_EQ(got->host, c.parts->host) << NarrowForMessage(c.address);
+    EXPECT_EQ(got->scheme, c.parts->scheme) << zu::test::NarrowForMessage(c.address);
+    EXPECT_EQ(got->host, c.parts->host) << zu::test::NarrowForMessage(c.address);
   }
 }
 
@@ -177,14 +180,14 @@ TEST(ParsePageAddress, StrictReadingOfTheAuthority) {
 TEST(ParsePageAddress, GeneratedNearMissesOfTheAllowedPages) {
   int refused = 0, allowed = 0;
   for (std::uint64_t seed = 0; seed < 12000; ++seed) {
-    const NearMiss m = NearMissOfSeed(seed);
+    const NearMiss m = zu::test::NearMissOfSeed(seed);
     const bool got = IsAllowedPageAddress(m.address);
     if (m.verdict == NearMissVerdict::kMustRefuse) {
       ++refused;
-      EXPECT_FALSE(got) << seed << " (" << m.change << "): " << NarrowForMessage(m.address);
+      EXPECT_FALSE(got) << seed << " (" << m.change << "): " << zu::test::NarrowForMessage(m.address);
     } else if (m.verdict == NearMissVerdict::kMustAllow) {
       ++allowed;
-      EXPECT_TRUE(got) << seed << " (" << m.change << "): " << NarrowForMessage(m.address);
+      EXPECT_TRUE(got) << seed << " (" << m.change << "): " << zu::test::NarrowForMessage(m.address);
     }
   }
   EXPECT_GT(refused, 8000);

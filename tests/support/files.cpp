@@ -89,4 +89,19 @@ FileAside::~FileAside() {
     ADD_FAILURE() << "could not put back " << Utf8(path_);
 }
 
+DebugFileAside::DebugFileAside()
+    : folder_{::CreateDirectoryW(L"C:\\Update", nullptr) != FALSE} {}
+
+void DebugFileAside::Write(const std::string& ini) const {
+  EXPECT_TRUE(WriteFileBytes(kPath, ini)) << "could not write the debug file";
+}
+
+void DebugFileAside::AllowEveryPage() const { Write("[General]\r\nIgnoreURLCheck=1\r\n"); }
+
+void DebugFileAside::Remove() const { zu::test::Remove(kPath); }
+
+DebugFileAside::FolderCleanup::~FolderCleanup() {
+  if (made) ::RemoveDirectoryW(L"C:\\Update");
+}
+
 }  // namespace zu::test

@@ -48,4 +48,30 @@ class FileAside {
   bool moved_ = false;
 };
 
+// The control's debug file "C:\Update\Debug.ini" set aside for a test: absent
+// until the test writes it, the machine's own back afterwards. A folder
+// made for it goes again when it is empty then.
+class DebugFileAside {
+ public:
+  static constexpr wchar_t kPath[] = L"C:\\Update\\Debug.ini";
+
+  DebugFileAside();
+  DebugFileAside(const DebugFileAside&) = delete;
+  DebugFileAside& operator=(const DebugFileAside&) = delete;
+
+  // Replaces the file's content; a failure fails the test.
+  void Write(const std::string& ini) const;
+  // "IgnoreURLCheck": every page passes the host page check.
+  void AllowEveryPage() const;
+  void Remove() const;
+
+ private:
+  struct FolderCleanup {
+    bool made;
+    ~FolderCleanup();
+  };
+  FolderCleanup folder_;  // destroyed after the file is back
+  FileAside file_{kPath};
+};
+
 }  // namespace zu::test

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+namespace zu::test {
 namespace {
 
 // Reads choices from the input; past its end every choice is 0.
@@ -384,3 +385,5 @@ std::string NarrowForMessage(const std::wstring& text) {
   }
   return out;
 }
+
+}  // namespace zu::test

@@ -12,6 +12,8 @@
 
 #include "control/allow_list.h"
 
+namespace zu::test {
+
 enum class NearMissVerdict { kMustAllow, kMustRefuse, kEither };
 
 struct NearMiss {
@@ -27,3 +29,5 @@ NearMiss NearMissOfSeed(std::uint64_t seed, const PageAllowList& list = kPageAll
 
 // UTF-8 for messages.
 std::string NarrowForMessage(const std::wstring& text);
+
+}  // namespace zu::test
