@@ -36,6 +36,18 @@ std::wstring SpecialFolder(int csidl) {
   return path;
 }
 
+std::wstring SystemFile(const wchar_t* name) {
+  wchar_t dir[MAX_PATH] = L"";
+  ::GetSystemDirectoryW(dir, MAX_PATH);
+  return std::wstring(dir) + L"\\" + name;
+}
+
+std::wstring TempPath(const std::wstring& name) {
+  wchar_t dir[MAX_PATH + 1] = L"";
+  ::GetTempPathW(MAX_PATH, dir);
+  return std::wstring(dir) + name;
+}
+
 bool FileExists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -12,6 +12,8 @@ namespace zu::test {
 std::wstring ThisProgram();  // the running test executable
 std::wstring BinDir();       // its folder (build/bin), without the last backslash
 std::wstring SpecialFolder(int csidl);
+std::wstring SystemFile(const wchar_t* name);  // in the system folder: regsvr32.exe, cscript.exe
+std::wstring TempPath(const std::wstring& name);  // in the temporary folder
 bool FileExists(const std::wstring& path);
 std::string ReadFileBytes(const std::wstring& path);  // empty when unreadable
 // Replaces the file's content; false when it cannot be written.

@@ -76,7 +76,9 @@ RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD m
       ::WaitForSingleObject(process.get(), 5000);
     }
   }
-  r.output = ReadFileBytes(out_path);
+  // Line ends as "\n" alone, whatever Wine's console layer made of them.
+  for (char c : ReadFileBytes(out_path))
+    if (c != '\r') r.output.push_back(c);
   ::DeleteFileW(out_path.c_str());
   return r;
 }

@@ -29,7 +29,8 @@ class Process {
 };
 
 // Runs a program to its end with its standard output and error captured
-// together; code is empty when it did not end within ms (it is then ended).
+// together, line ends as "\n"; code is empty when it did not end within ms
+// (it is then ended).
 struct RunResult {
   std::optional<DWORD> code;
   std::string output;
