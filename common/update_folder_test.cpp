@@ -19,6 +19,7 @@
 #include "common/framework/handle.h"
 #include "common/object_security.h"
 #include "common/update_folder_seams.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -235,18 +236,8 @@ class UpdateFolderTest : public ::testing::Test {
   static bool Exists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
   }
-  // Everyone may write: under Wine the Unix "other" bits become rwx.
   static void LetEveryoneWrite(const std::wstring& path) {
-    zu::UniqueLocal descriptor;
-    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
-        reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr));
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL list = nullptr;
-    ::GetSecurityDescriptorDacl(descriptor.get(), &present, &list, &defaulted);
-    ASSERT_EQ(::SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
-                                      DACL_SECURITY_INFORMATION, nullptr, nullptr, list, nullptr),
-              static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_TRUE(zu::test::LetEveryoneWrite(path));
     ASSERT_TRUE(EveryoneMayWrite(path));
   }
   static bool EveryoneMayWrite(const std::wstring& path) {

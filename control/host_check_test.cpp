@@ -1,9 +1,7 @@
 #include "control/host_check.h"
 
 #include <windows.h>
-#include <aclapi.h>
 #include <ocidl.h>
-#include <sddl.h>
 #include <servprov.h>
 #include <shlguid.h>
 
@@ -21,8 +19,6 @@
 
 namespace {
 
-using zu::test::NearMiss;
-using zu::test::NearMissVerdict;
 
 // C:\Update\Debug.ini away during the test, put back afterwards.
 class DebugFileTest : public ::testing::Test {
@@ -30,19 +26,6 @@ class DebugFileTest : public ::testing::Test {
   static constexpr const wchar_t* kDebugFilePath = zu::test::DebugFileAside::kPath;
 
   void Write(const std::string& text) const { debug_.Write(text); }
-  // Everyone may write: under Wine the Unix "other" bits become rwx.
-  static void LetEveryoneWrite(const wchar_t* path) {
-    zu::UniqueLocal descriptor;
-    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        L"D:(A;;FA;;;WD)", SDDL_REVISION_1,
-        reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr));
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL list = nullptr;
-    ::GetSecurityDescriptorDacl(descriptor.get(), &present, &list, &defaulted);
-    ASSERT_EQ(::SetNamedSecurityInfoW(const_cast<wchar_t*>(path), SE_FILE_OBJECT,
-                                      DACL_SECURITY_INFORMATION, nullptr, nullptr, list, nullptr),
-              static_cast<DWORD>(ERROR_SUCCESS));
-  }
 
   zu::test::DebugFileAside debug_;
 };
@@ -303,7 +286,7 @@ TEST_F(IsHostPageAllowedTest, IgnoreUrlCheckOnlyForExactlyOne) {
   EXPECT_FALSE(IsHostPageAllowed(&site));
   // A file every user may write switches nothing: the check stays on.
   Write("[General]\r\nIgnoreURLCheck=1\r\n");
-  LetEveryoneWrite(kDebugFilePath);
+  ASSERT_TRUE(zu::test::LetEveryoneWrite(kDebugFilePath));
   EXPECT_FALSE(IsHostPageAllowed(&site));
   EXPECT_FALSE(IsHostPageAllowed(nullptr));
   debug_.Remove();
@@ -356,20 +339,10 @@ namespace {
 // The same near misses as the plain rule's test, through the browser-mode
 // parse of this platform as well.
 TEST(IsAllowedPageURL, GeneratedNearMissesOfTheAllowedPages) {
-  int refused = 0, allowed = 0;
-  for (std::uint64_t seed = 0; seed < 12000; ++seed) {
-    const NearMiss m = zu::test::NearMissOfSeed(seed);
-    const bool got = IsAllowedPageURL(m.address);
-    if (m.verdict == NearMissVerdict::kMustRefuse) {
-      ++refused;
-      EXPECT_FALSE(got) << seed << " (" << m.change << "): " << zu::test::NarrowForMessage(m.address);
-    } else if (m.verdict == NearMissVerdict::kMustAllow) {
-      ++allowed;
-      EXPECT_TRUE(got) << seed << " (" << m.change << "): " << zu::test::NarrowForMessage(m.address);
-    }
-  }
-  EXPECT_GT(refused, 8000);
-  EXPECT_GT(allowed, 1000);
+  const zu::test::NearMissTally tally = zu::test::JudgeNearMisses([](const std::wstring& a) { return IsAllowedPageURL(a); });
+  for (const std::string& line : tally.wrong) ADD_FAILURE() << line;
+  EXPECT_GT(tally.must_refuse, 8000);
+  EXPECT_GT(tally.must_allow, 1000);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tests/support/files.h"
 
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -68,6 +70,20 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   DWORD n = 0;
   return f && ::WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) &&
          n == bytes.size();
+}
+
+bool LetEveryoneWrite(const std::wstring& path) {
+  UniqueLocal descriptor;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
+          reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr))
+    return false;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL list = nullptr;
+  ::GetSecurityDescriptorDacl(descriptor.get(), &present, &list, &defaulted);
+  return ::SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
+                                 DACL_SECURITY_INFORMATION, nullptr, nullptr, list,
+                                 nullptr) == ERROR_SUCCESS;
 }
 
 FileSnapshot::FileSnapshot(std::wstring path) : path_(std::move(path)) {

@@ -18,6 +18,10 @@ bool FileExists(const std::wstring& path);
 std::string ReadFileBytes(const std::wstring& path);  // empty when unreadable
 // Replaces the file's content; false when it cannot be written.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// Gives Everyone full control of a file or folder (and of what a folder
+// gets later); false when the system refused. Under Wine the Unix "other"
+// bits become rwx.
+bool LetEveryoneWrite(const std::wstring& path);
 
 // The file's content now; on destruction the file holds that content again,
 // or is removed when it did not exist (its folder is made when needed).
