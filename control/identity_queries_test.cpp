@@ -218,10 +218,7 @@ class ComponentsTest : public ::testing::Test {
   zu::test::KeySnapshot shared_info_{HKEY_LOCAL_MACHINE, kRoot};
 
   static void Put(const std::wstring& key, const wchar_t* name, const std::wstring& text) {
-    ASSERT_EQ(ERROR_SUCCESS,
-              ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (kRoot + L"\\" + key).c_str(), name, REG_SZ,
-                                text.c_str(),
-                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
+    ASSERT_TRUE(zu::test::SetRegString(HKEY_LOCAL_MACHINE, kRoot + L"\\" + key, name, text));
   }
 };
 
