@@ -8,6 +8,8 @@
 int Fuzz_list_match(const std::uint8_t* data, std::size_t size);
 int Fuzz_version(const std::uint8_t* data, std::size_t size);
 int Fuzz_serial_range(const std::uint8_t* data, std::size_t size);
+int Fuzz_module_path(const std::uint8_t* data, std::size_t size);
+int Fuzz_ftp_reply(const std::uint8_t* data, std::size_t size);
 
 struct FuzzTarget {
   const char* name;
@@ -17,4 +19,6 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
     {"list_match", Fuzz_list_match},
     {"version", Fuzz_version},
     {"serial_range", Fuzz_serial_range},
+    {"module_path", Fuzz_module_path},
+    {"ftp_reply", Fuzz_ftp_reply},
 };
