@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "common/platform.h"
 #include "control/zuax_ctrl.h"
 #if ZU_HAVE_HOST_CHECK
@@ -14,8 +16,8 @@
 
 namespace {
 // Shared by every control of the process. The browser's apartment
-// serialises the calls, so it needs no lock.
-long g_last_error = kZuErrorNeverSet;
+// serialises the calls; the download worker sets it too.
+std::atomic<long> g_last_error{kZuErrorNeverSet};
 
 #if !ZU_HAVE_REQUIREMENT_LIST
 bool ParseReverseFlag(const std::wstring& text, bool* invalid) {
@@ -37,7 +39,8 @@ void SetZuLastError(long code) {
 long ZuLastError() { return g_last_error; }
 
 long ZuLastErrorForPage() {
-  if (g_last_error == kZuErrorNeverSet) g_last_error = static_cast<long>(::GetLastError());
+  long never = kZuErrorNeverSet;
+  g_last_error.compare_exchange_strong(never, static_cast<long>(::GetLastError()));
   return g_last_error;
 }
 

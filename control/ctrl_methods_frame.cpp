@@ -74,6 +74,11 @@ bool IsExistingFile(const std::wstring& path) {
 
 }  // namespace
 
+std::wstring LoadedLibraryVersion() {
+  std::wstring path = FindOwnModulePath();
+  return path.empty() ? std::wstring() : FileVersionText(path);
+}
+
 // --- Last-error code -------------------------------------------------------------
 
 long CZUAXCtrl::GetLastError() {
@@ -161,8 +166,7 @@ std::wstring CZUAXCtrl::GetSelfVersion() {
   std::wstring debug_version;
   if (ReadDebugGeneral(L"SelfVersion", &debug_version)) return debug_version;
 #endif
-  std::wstring path = FindOwnModulePath();
-  return path.empty() ? std::wstring() : FileVersionText(path);
+  return LoadedLibraryVersion();
 }
 
 // --- A downloaded module's folder ------------------------------------------------------------

@@ -71,19 +71,24 @@ bool IsAllowedPageURL(const std::wstring& address) {
   return IsAllowedPageParts(address, ParsePageUrl(address));
 }
 
+IWebBrowser2* HostWebBrowser(IOleClientSite* client_site) {
+  if (!client_site) return nullptr;
+  zu::ComPtr<IServiceProvider> provider;
+  if (FAILED(client_site->QueryInterface(IID_IServiceProvider, provider.put_void())) || !provider)
+    return nullptr;
+  IWebBrowser2* browser = nullptr;
+  if (FAILED(provider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2,
+                                    reinterpret_cast<void**>(&browser))))
+    return nullptr;
+  return browser;
+}
+
 bool IsHostPageAllowed(IOleClientSite* client_site) {
   std::wstring ignore;
   ReadDebugGeneral(kIgnoreUrlCheckKey, &ignore);
   if (ignore == L"1") return true;
-  if (!client_site) return false;
-
-  zu::ComPtr<IServiceProvider> provider;
-  if (FAILED(client_site->QueryInterface(IID_IServiceProvider, provider.put_void())) || !provider)
-    return false;
-  zu::ComPtr<IWebBrowser2> browser;
-  if (FAILED(provider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.put_void())) ||
-      !browser)
-    return false;
+  zu::ComPtr<IWebBrowser2> browser = zu::ComPtr<IWebBrowser2>::Attach(HostWebBrowser(client_site));
+  if (!browser) return false;
   zu::Bstr location;
   if (FAILED(browser->get_LocationURL(location.put()))) return false;
   return IsAllowedPageURL(location.str());

@@ -5,6 +5,7 @@
 #include <string>
 
 struct IOleClientSite;
+struct IWebBrowser2;
 
 inline constexpr wchar_t kDebugFilePath[] = L"C:\\Update\\Debug.ini";
 inline constexpr wchar_t kDebugGeneralSection[] = L"General";
@@ -18,6 +19,10 @@ inline constexpr unsigned kDebugValueChars = 128;
 // client site (IServiceProvider, SID_SWebBrowserApp, IWebBrowser2) shows an
 // allowed address. No site or any failure on the way refuses. Silent.
 bool IsHostPageAllowed(IOleClientSite* client_site);
+
+// The browser behind the client site (IServiceProvider, SID_SWebBrowserApp,
+// IWebBrowser2) with a reference for the caller, or null.
+IWebBrowser2* HostWebBrowser(IOleClientSite* client_site);
 
 // The address test alone: the browser-mode parse, then the allow-list.
 bool IsAllowedPageURL(const std::wstring& address);

@@ -1,6 +1,7 @@
 # The download engine of the control: module list, transfers, progress
 # dialog and the installation passes. zuenginerules is plain C++ (also
-# built natively by scripts/native-test).
+# built natively by scripts/native-test); the Windows side joins the
+# control's library.
 set(ZU_MAKER_FTP_HOST "ftp.vexa.example" CACHE STRING
   "The maker's FTP server: the one FTP host whose modules resume behind a proxy")
 
@@ -16,3 +17,27 @@ zu_add_test(NAME engine_rules_tests
     ${CMAKE_CURRENT_LIST_DIR}/progress_text_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/transfer_rules_test.cpp
   LIBS zuenginerules)
+
+target_sources(zuaxctrl PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_download.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/download_dialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/engine_seams.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/engine_thread.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/file_downloader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ftp_transfer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/http_transfer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/transfer.cpp)
+target_compile_definitions(zuaxctrl PRIVATE "ZU_MAKER_FTP_HOST=L\"${ZU_MAKER_FTP_HOST}\"")
+target_link_libraries(zuaxctrl PUBLIC zuenginerules zuinfo wininet ws2_32 comctl32)
+
+# The run against test doubles of the transfers and the installer, and the
+# dialog driven as a person would. Writes below C:\Update.
+zu_add_test(NAME engine_tests
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/file_downloader_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/download_dialog_test.cpp
+    ${CMAKE_SOURCE_DIR}/control/zuac.rc
+    ${CMAKE_SOURCE_DIR}/common/platform_test_support.cpp
+  LIBS zuaxctrl zuuiauto
+  LOCKS machine_state display
+  TIMEOUT 600)

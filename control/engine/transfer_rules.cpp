@@ -45,8 +45,9 @@ BodyPlacement PlaceHttpBody(int status, std::optional<std::uint64_t> range_from,
   // A whole body, also when a part was asked for and the server ignored it.
   if (status != 206) return BodyPlacement::kRewrite;
   // A part is only ours when we asked for one and it starts where the
-  // partial file ends.
+  // partial file ends (as far as the reply says where it starts).
   if (!range_from) return BodyPlacement::kFail;
+  if (content_range.empty()) return BodyPlacement::kAppend;
   std::optional<std::uint64_t> first = ContentRangeFirst(content_range);
   return first && *first == *range_from ? BodyPlacement::kAppend : BodyPlacement::kFail;
 }

@@ -18,7 +18,8 @@ enum class BodyPlacement {
 };
 // status: the final HTTP status; range_from: the offset sent in "Range",
 // empty when none was sent; content_range: the reply's "Content-Range"
-// value (empty when absent).
+// value (empty when absent or not known: a part is then taken to be the
+// one asked for).
 BodyPlacement PlaceHttpBody(int status, std::optional<std::uint64_t> range_from,
                             const std::wstring& content_range);
 
