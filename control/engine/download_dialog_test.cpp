@@ -11,6 +11,7 @@
 #include <map>
 #include <thread>
 
+#include "common/framework/seam.h"
 #include "common/platform_seams.h"
 #include "control/engine/engine_seams.h"
 #include "control/engine/file_downloader.h"
@@ -157,9 +158,9 @@ class DownloadDialogTest : public ::testing::Test {
     return result;
   }
 
-  zu::seams::ScopedSeam<zu::seams::GetSystemPowerStatusFn> power_{
+  zu::ScopedOverride<zu::seams::GetSystemPowerStatusFn> power_{
       zu::seams::get_system_power_status, &FakePowerStatus};
-  zu::seams::ScopedSeam<zu::seams::ExitWindowsFn> exit_{zu::seams::exit_windows,
+  zu::ScopedOverride<zu::seams::ExitWindowsFn> exit_{zu::seams::exit_windows,
                                                         &FakeExitWindows};
   RunWorld world_;
   std::map<std::wstring, HeldTransfer> plan_;

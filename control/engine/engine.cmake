@@ -16,7 +16,7 @@ zu_add_test(NAME engine_rules_tests
     ${CMAKE_CURRENT_LIST_DIR}/module_list_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/progress_text_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/transfer_rules_test.cpp
-  LIBS zuenginerules)
+  LIBS zuenginerules zucommon)
 
 target_sources(zuaxctrl PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_download.cpp
@@ -28,7 +28,7 @@ target_sources(zuaxctrl PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/http_transfer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/transfer.cpp)
 target_compile_definitions(zuaxctrl PRIVATE "ZU_MAKER_FTP_HOST=L\"${ZU_MAKER_FTP_HOST}\"")
-target_link_libraries(zuaxctrl PUBLIC zuenginerules zuinfo wininet ws2_32 comctl32)
+target_link_libraries(zuaxctrl PUBLIC zuenginerules wininet ws2_32 comctl32)
 
 # The run against test doubles of the transfers and the installer, and the
 # dialog driven as a person would. Writes below C:\Update.
@@ -37,7 +37,6 @@ zu_add_test(NAME engine_tests
     ${CMAKE_CURRENT_LIST_DIR}/file_downloader_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/download_dialog_test.cpp
     ${CMAKE_SOURCE_DIR}/control/zuac.rc
-    ${CMAKE_SOURCE_DIR}/common/platform_test_support.cpp
-  LIBS zuaxctrl zuuiauto
+  LIBS zuaxctrl zuuiauto zutest
   LOCKS machine_state display
   TIMEOUT 600)

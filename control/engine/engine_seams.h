@@ -1,10 +1,8 @@
 #pragma once
 // The process-wide Windows calls of the engine that tests replace: Wine
 // always reports mains power, cannot be made to report a proxy, and a
-// full disk is not at hand.
+// full disk is not at hand. Tests replace them with zu::ScopedOverride.
 #include <windows.h>
-
-#include <utility>
 
 namespace zu::seams {
 
@@ -18,19 +16,6 @@ extern GetSystemPowerStatusFn get_system_power_status;  // ::GetSystemPowerStatu
 extern GetDiskFreeSpaceExFn get_disk_free_space_ex;
 extern InternetGetConnectedStateFn internet_get_connected_state;  // ::InternetGetConnectedState
 
-// Replaces a seam for a scope and puts the old value back.
-template <typename Fn>
-class ScopedSeam {
- public:
-  ScopedSeam(Fn& seam, Fn replacement) : seam_(seam), saved_(std::exchange(seam, replacement)) {}
-  ~ScopedSeam() { seam_ = saved_; }
-  ScopedSeam(const ScopedSeam&) = delete;
-  ScopedSeam& operator=(const ScopedSeam&) = delete;
-
- private:
-  Fn& seam_;
-  Fn saved_;
-};
 
 }  // namespace zu::seams
 

@@ -6,6 +6,7 @@
 
 #include "common/autorun.h"
 #include "common/platform.h"
+#include "common/update_folder.h"
 #include "control/ctrl_frame.h"
 #include "control/engine/download_dialog.h"
 #include "control/engine/engine_seams.h"
@@ -64,9 +65,6 @@ std::uint64_t FileSize(const std::wstring& path) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// Stand-in for the owner of C:\Update: one level, errors ignored.
-void CreateUpdateFolder() { ::CreateDirectoryW(kUpdateFolder, nullptr); }
-
 // Until the installer object comes, a run with installers takes the road of
 // one that cannot be created.
 std::unique_ptr<IPatchInstaller> NoInstaller(const ModuleList&) { return nullptr; }
@@ -93,7 +91,8 @@ class SilentSink : public IRunSink {
 CFileDownloader::CFileDownloader(RunWorld world)
     : world_(std::move(world)), sink_(std::make_unique<SilentSink>()),
       update_folder_(kUpdateFolder) {
-  CreateUpdateFolder();
+  // Errors are ignored: a run without the folder fails at its first file.
+  EnsureUpdateFolder();
 }
 
 CFileDownloader::~CFileDownloader() { Join(); }

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "common/framework/seam.h"
 #include "common/platform_seams.h"
-#include "common/platform_test_support.h"
+#include "tests/support/registry.h"
 #include "control/ctrl_frame.h"
 #include "control/engine/engine_seams.h"
 #include "control/registered_strings.h"
@@ -217,13 +218,13 @@ class FileDownloaderTest : public ::testing::Test {
     return log_;
   }
 
-  zu::seams::ScopedSeam<zu::seams::GetSystemPowerStatusFn> power_{
+  zu::ScopedOverride<zu::seams::GetSystemPowerStatusFn> power_{
       zu::seams::get_system_power_status, &FakePowerStatus};
-  zu::seams::ScopedSeam<zu::seams::InternetGetConnectedStateFn> proxy_{
+  zu::ScopedOverride<zu::seams::InternetGetConnectedStateFn> proxy_{
       zu::seams::internet_get_connected_state, &FakeConnectedState};
-  zu::seams::ScopedSeam<zu::seams::SetExecutionStateFn> awake_{zu::seams::set_execution_state,
+  zu::ScopedOverride<zu::seams::SetExecutionStateFn> awake_{zu::seams::set_execution_state,
                                                               &RecordExecutionState};
-  zu::testing::SavedValue screen_saver_{HKEY_CURRENT_USER, kDesktopKey, L"ScreenSaveActive"};
+  zu::test::KeySnapshot desktop_{HKEY_CURRENT_USER, kDesktopKey};
   Log log_;
   RunWorld world_;
   std::map<std::wstring, FakeFetch> fetches_;
@@ -233,8 +234,8 @@ class FileDownloaderTest : public ::testing::Test {
 };
 
 TEST_F(FileDownloaderTest, DownloadOnlyRunSkipsDoneModulesResumesAndMovesEveryFileIntoPlace) {
-  zu::testing::WriteRaw(HKEY_CURRENT_USER, kDesktopKey, L"ScreenSaveActive",
-                        zu::testing::Sz(L"1"));
+  zu::test::WriteRaw(HKEY_CURRENT_USER, kDesktopKey, L"ScreenSaveActive",
+                        zu::test::Sz(L"1"));
   WriteAll(L"C:\\Update\\ZuEngOne\\ZuEngOne.exe", "already here");
   WriteAll(L"C:\\Update\\ZuEngTwo\\ZuEngTwo.binZU!", std::string(20, 't'));
   WriteAll(L"C:\\Update\\ZuEngThree\\ZuEngThree.datZU!", "first-twelve");
@@ -263,8 +264,8 @@ TEST_F(FileDownloaderTest, DownloadOnlyRunSkipsDoneModulesResumesAndMovesEveryFi
   EXPECT_EQ(last_progress_.index, 3);
   EXPECT_EQ(ZuLastError(), kZuErrorSuccess);
   // The screen saver was switched off for the run and is back on.
-  EXPECT_EQ(zu::testing::ReadRaw(HKEY_CURRENT_USER, kDesktopKey, L"ScreenSaveActive"),
-            zu::testing::Sz(L"1"));
+  EXPECT_EQ(zu::test::ReadRaw(HKEY_CURRENT_USER, kDesktopKey, L"ScreenSaveActive"),
+            zu::test::Sz(L"1"));
 }
 
 TEST_F(FileDownloaderTest, ResumeAnsweredNoFetchesWholeAndAProxyStopsFtpResumeDetection) {
@@ -423,7 +424,7 @@ BOOL WINAPI FakeFreeSpace(LPCWSTR dir, PULARGE_INTEGER available, PULARGE_INTEGE
 }
 
 TEST_F(FileDownloaderTest, BindChecksTheDiskOfTheUpdateFolderAndTheNoTotalRule) {
-  zu::seams::ScopedSeam<zu::seams::GetDiskFreeSpaceExFn> disk(zu::seams::get_disk_free_space_ex,
+  zu::ScopedOverride disk(zu::seams::get_disk_free_space_ex,
                                                               &FakeFreeSpace);
   struct Case {
     std::vector<std::int64_t> sizes;

@@ -29,14 +29,6 @@ constexpr DWORD kLastReplyChars = 2048;
 // While waiting for data the cancel flag is polled this often.
 constexpr DWORD kPollMs = 250;
 
-struct InternetHandleTraits {
-  using Type = HINTERNET;
-  static HINTERNET Invalid() { return nullptr; }
-  static bool Valid(HINTERNET h) { return h != nullptr; }
-  static void Close(HINTERNET h) { ::InternetCloseHandle(h); }
-};
-using UniqueInternet = zu::UniqueResource<InternetHandleTraits>;
-
 struct SocketTraits {
   using Type = SOCKET;
   static SOCKET Invalid() { return INVALID_SOCKET; }
@@ -115,8 +107,8 @@ TransferResult PlainTransfer(const TransferRequest& request, ITransferProgress& 
   progress.SetCurrentBytes(0);
   FtpTarget target;
   const DWORD timeout = TransferReceiveTimeout();
-  UniqueInternet session(::InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  UniqueInternet response;
+  zu::UniqueInternet session(::InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  zu::UniqueInternet response;
   if (session && CrackFtpUrl(request.url, &target)) {
     SetReceiveTimeout(session.get(), timeout);
     std::wstring url = PlainFtpUrl(target.server, target.object);
@@ -171,11 +163,11 @@ TransferResult ResumingTransfer(const TransferRequest& request, ITransferProgres
   FtpTarget target;
   if (!CrackFtpUrl(request.url, &target) || target.object.empty()) return TransferResult::kFailed;
   const DWORD timeout = TransferReceiveTimeout();
-  UniqueInternet session(
+  zu::UniqueInternet session(
       ::InternetOpenW(kResumeAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
   if (!session) return TransferResult::kFailed;
   SetReceiveTimeout(session.get(), timeout);
-  UniqueInternet connection(::InternetConnectW(session.get(), target.server.c_str(), kFtpPort,
+  zu::UniqueInternet connection(::InternetConnectW(session.get(), target.server.c_str(), kFtpPort,
                                                kFtpUser, kFtpPassword, INTERNET_SERVICE_FTP, 0, 0));
   if (!connection) return TransferResult::kFailed;
   SetReceiveTimeout(connection.get(), timeout);

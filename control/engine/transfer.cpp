@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "agent/info/settings.h"
+#include "common/settings_file.h"
 
 DWORD TransferReceiveTimeout() {
   int ms = ReadReceiveTimeout();

@@ -2,10 +2,6 @@
 
 #include <cwctype>
 
-std::wstring RangeHeader(std::uint64_t from, std::uint64_t size) {
-  return L"Range:bytes=" + std::to_wstring(from) + L"-" + std::to_wstring(size);
-}
-
 namespace {
 
 // Decimal digits at *i, at most 20 of them, without overflow.

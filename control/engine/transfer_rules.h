@@ -1,14 +1,10 @@
 #pragma once
-// The texts the transfers send and read: the HTTP resume header, what a
-// reply to a resumed request means, FTP commands and the passive-mode
-// reply. Plain C++ (no Windows headers). Byte offsets are 64-bit.
+// The texts the transfers send and read: what a reply to a resumed HTTP
+// request means, FTP commands and the passive-mode reply (the "Range"
+// header itself is the HTTP unit's). Plain C++ (no Windows headers). Byte offsets are 64-bit.
 #include <cstdint>
 #include <optional>
 #include <string>
-
-// "Range:bytes=<from>-<size>": the upper bound is the module size, one
-// beyond the last byte, as servers have always been sent.
-std::wstring RangeHeader(std::uint64_t from, std::uint64_t size);
 
 // What to do with the body of an HTTP reply.
 enum class BodyPlacement {
