@@ -40,3 +40,16 @@ zu_add_test(NAME engine_tests
   LIBS zuaxctrl zuuiauto zutest
   LOCKS machine_state display
   TIMEOUT 600)
+
+# The transfers against the engine's test servers, which the group's
+# script starts around it (skipped without root: FTP needs port 21).
+zu_add_test(NAME engine_transfer_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/transfer_test.cpp
+  LIBS zuaxctrl zutest
+  NO_CTEST)
+add_test(NAME engine_transfer_tests
+  COMMAND bash ${ZU_WITH_ENGINE_SERVERS}
+          ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:engine_transfer_tests> --gtest_color=no)
+set_tests_properties(engine_transfer_tests PROPERTIES
+  RESOURCE_LOCK "machine_state;engine_servers" SKIP_RETURN_CODE 77 TIMEOUT 600
+  ENVIRONMENT ZU_WINE_TIMEOUT=590)
