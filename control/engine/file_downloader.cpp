@@ -280,6 +280,13 @@ int CFileDownloader::DownloadModule(std::size_t index) {
     std::lock_guard<std::mutex> lock(progress_mutex_);
     expected_ = expected;
   }
+  // Refused schemes leave nothing behind, not even the module's folder.
+  const INTERNET_SCHEME scheme = UrlScheme(module.url);
+  if (scheme != INTERNET_SCHEME_FTP && scheme != INTERNET_SCHEME_HTTP &&
+      scheme != INTERNET_SCHEME_HTTPS) {
+    SetZuLastError(kZuErrorBadModuleUrl);
+    return 1;
+  }
   ::CreateDirectoryW(ModuleFolder(module.url).c_str(), nullptr);
 
   std::uint64_t partial_size = FileSize(partial_path_);
@@ -303,19 +310,8 @@ int CFileDownloader::DownloadModule(std::size_t index) {
   if (expected != 0 && partial_size == expected) return move_into_place();
 
   TransferRequest request{module.url, partial_path_, expected};
-  TransferResult result;
-  switch (UrlScheme(module.url)) {
-    case INTERNET_SCHEME_FTP:
-      result = world_.ftp(request, *this);
-      break;
-    case INTERNET_SCHEME_HTTP:
-    case INTERNET_SCHEME_HTTPS:
-      result = world_.http(request, *this);
-      break;
-    default:
-      SetZuLastError(kZuErrorBadModuleUrl);
-      return 1;
-  }
+  TransferResult result = scheme == INTERNET_SCHEME_FTP ? world_.ftp(request, *this)
+                                                         : world_.http(request, *this);
   if (result != TransferResult::kComplete) return static_cast<int>(result);
   if (expected == 0 || expected == current_bytes()) return move_into_place();
   SetZuLastError(kZuErrorSizeMismatch);

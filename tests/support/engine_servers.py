@@ -12,7 +12,8 @@ faults, for example /drop=1000/throttle=65536/Setup.exe:
   throttle=B    send at most B bytes per second
   extra=N       send N bytes more than the file, announced in Content-Length
 
-FTP on port 21 of three loopback addresses (the engine always uses port 21):
+FTP on port 21 of three loopback addresses (the engine always uses port 21),
+slowed down to about 256 KiB per second:
   --ftp          pyftpdlib, anonymous, passive mode, "REST" and "RETR"
   --ftp-norest   the same server refusing "REST"
   --ftp-badpasv  the same server answering "PASV" without "(" around the address
@@ -31,6 +32,10 @@ import sys
 import threading
 import time
 
+# FTP is slowed down so that a test sees each module's progress. pyftpdlib's
+# throttle is coarse: after every limit's worth of bytes it pauses, so a file
+# above twice the limit takes a second or two.
+FTP_BYTES_PER_SECOND = 256 << 10
 LOG_LOCK = threading.Lock()
 LOG_PATH = None
 
@@ -163,7 +168,7 @@ def start_http(root, host, context=None):
 
 def start_ftp(root, host, kind):
     from pyftpdlib.authorizers import DummyAuthorizer
-    from pyftpdlib.handlers import FTPHandler
+    from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
     from pyftpdlib.ioloop import IOLoop
     from pyftpdlib.servers import ThreadedFTPServer
     import logging
@@ -185,7 +190,11 @@ def start_ftp(root, host, kind):
                 resp = resp.replace("(", "").replace(")", "")
             return super().respond(resp) if logfun is None else super().respond(resp, logfun)
 
+    class SteadyDTPHandler(ThrottledDTPHandler):
+        write_limit = FTP_BYTES_PER_SECOND
+
     LoggedHandler.authorizer = authorizer
+    LoggedHandler.dtp_handler = SteadyDTPHandler
     LoggedHandler.passive_ports = None
     # One loop per server: pyftpdlib's shared loop is not for several threads.
     server = ThreadedFTPServer((host, 21), LoggedHandler, ioloop=IOLoop())
