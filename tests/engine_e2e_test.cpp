@@ -425,6 +425,38 @@ check(!zuax.IsDownloaded("http://h/none.exe") && zuax.GetLastError() == 0x200000
   EXPECT_FALSE(zu::test::FileExists(Local("ZuE2eSlow.bin")));
 }
 
+TEST_F(EngineE2E, CscriptWithTheDebugSwitchRunsADownloadWithoutABrowser) {
+  Publish("ZuE2eScript.bin", 200000);
+  zu::test::WriteFileBytes(kDebugIni, "[General]\r\nIgnoreURLCheck=1\r\n");
+  wchar_t temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring path = std::wstring(temp) + L"zu_engine_e2e_cscript.js";
+  zu::test::WriteFileBytes(path, R"JS(
+var zuax = new ActiveXObject("ZUAX.ZUAXCtrl.4");
+zuax.RegisterString(200, "Downloads finished");
+zuax.RegisterString(201, "Nothing was installed.");
+zuax.AddModuleInfo()JS" + Quoted(servers_->Http("ZuE2eScript.bin")) + R"JS(, 200000, "Script", false, "");
+var ok = zuax.StartDownload();
+WScript.Echo("result=" + ok + " error=" + zuax.GetLastError());
+WScript.Quit(ok ? 0 : 1);
+)JS");
+  Person person;
+  person.Answer(kNotice, L"OK");
+  std::atomic<bool> done{false};
+  zu::test::RunResult r;
+  std::thread script([&] {
+    r = zu::test::RunCaptured(System32(L"cscript.exe"), L"//nologo \"" + path + L"\"", 120000);
+    done = true;
+  });
+  person.Watch(done);
+  script.join();
+  ::DeleteFileW(path.c_str());
+  ::DeleteFileW(kDebugIni);
+  EXPECT_EQ(r.code, 0u) << r.output;
+  EXPECT_NE(r.output.find("result=true error=0"), std::string::npos) << r.output;
+  EXPECT_TRUE(ArrivedWhole("ZuE2eScript.bin"));
+}
+
 TEST_F(EngineE2E, ModuleNamesThatTryToLeaveTheUpdateFolderWriteNothing) {
   auto entries = [](const std::wstring& folder) {
     std::set<std::wstring> names;
