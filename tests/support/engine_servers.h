@@ -30,7 +30,8 @@ class EngineServers {
   std::wstring ServedFile(const std::string& name) const;
 
   // The requests so far, one map of fields per line ("proto", "path",
-  // "range", "agent", "status", "start"; for FTP "host", "cmd", "arg").
+  // "range", "agent", "status", "start"; for FTP "host", "cmd", "arg"); the
+  // log's lines about bodies sent are left out.
   using Entry = std::map<std::string, std::string>;
   std::vector<Entry> Log() const;
   void ClearLog() const;

@@ -18,7 +18,8 @@ slowed down to about 256 KiB per second:
   --ftp-norest   the same server refusing "REST"
   --ftp-badpasv  the same server answering "PASV" without "(" around the address
 
-Every request is logged as one line of tab-separated key=value fields, and
+Every request is logged as one line of tab-separated key=value fields (and
+the end of each body sent, with its bytes and seconds), and
 the ready file gets "key=value" lines (http_port, https_port) once all
 servers listen.
 """
@@ -142,6 +143,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             pass
         finally:
             self.close_connection = True
+            # How long the body took to go out, for the benchmark.
+            log(proto="http", path=self.path, event="sent", bytes=sent,
+                seconds=f"{time.monotonic() - began:.4f}")
 
     def simple(self, status, body):
         self.send_response(status)
