@@ -8,7 +8,11 @@
 
 #include <optional>
 
+#include <wininet.h>
+
+#include "common/framework/seam.h"
 #include "common/settings_file.h"
+#include "control/engine/engine_seams.h"
 #include "control/ctrl_frame.h"
 #include "tests/support/engine_servers.h"
 #include "tests/support/files.h"
@@ -229,6 +233,27 @@ TEST_F(TransferTest, FtpPlainAndResumingPaths) {
     EXPECT_EQ(seen, c.commands);
     ::DeleteFileW(partial.c_str());
   }
+}
+
+BOOL WINAPI BehindAProxy(LPDWORD flags, DWORD) {
+  *flags = INTERNET_CONNECTION_LAN | INTERNET_CONNECTION_PROXY;
+  return TRUE;
+}
+
+TEST_F(TransferTest, BehindAProxyOnlyTheMakersFtpServerResumes) {
+  zu::ScopedOverride<zu::seams::InternetGetConnectedStateFn> proxy(
+      zu::seams::internet_get_connected_state, &BehindAProxy);
+  const std::string served = Served();
+  const std::wstring partial = TempPartial(L"proxy");
+  zu::test::WriteFileBytes(partial, served.substr(0, 1000));
+  Progress progress(/*resume=*/true);
+  EXPECT_EQ(FtpTransfer({EngineServers::Ftp("127.0.0.5", "whole.bin"), partial, kSize}, progress),
+            TransferResult::kComplete);
+  // Fetched whole, and no later module of the run resumes either.
+  EXPECT_FALSE(progress.resume());
+  EXPECT_TRUE(zu::test::ReadFileBytes(partial) == served);
+  for (EngineServers::Entry& e : servers_->Log()) EXPECT_NE(e["cmd"], "REST");
+  ::DeleteFileW(partial.c_str());
 }
 
 }  // namespace
