@@ -65,6 +65,13 @@ std::uint64_t FileSize(const std::wstring& path) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+// Where a run reports before a dialog gives it a window.
+class SilentSink : public IRunSink {
+ public:
+  void Notify(int, int) override {}
+  int Ask(const std::wstring&, const std::wstring&, UINT) override { return IDOK; }
+};
+
 // Until the installer object comes, a run with installers takes the road of
 // one that cannot be created.
 std::unique_ptr<IPatchInstaller> NoInstaller(const ModuleList&) { return nullptr; }
@@ -79,14 +86,6 @@ RunWorld RunWorld::Real() {
   w.register_autorun = [](const std::wstring& argument) { return RegisterAutorun(argument); };
   return w;
 }
-
-namespace {
-class SilentSink : public IRunSink {
- public:
-  void Notify(int, int) override {}
-  int Ask(const std::wstring&, const std::wstring&, UINT) override { return IDOK; }
-};
-}  // namespace
 
 CFileDownloader::CFileDownloader(RunWorld world)
     : world_(std::move(world)), sink_(std::make_unique<SilentSink>()),
