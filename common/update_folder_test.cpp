@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/framework/handle.h"
+#include "common/framework/seam.h"
 #include "common/object_security.h"
 #include "common/update_folder_seams.h"
 #include "tests/support/files.h"
@@ -247,19 +248,19 @@ class UpdateFolderTest : public ::testing::Test {
     return false;
   }
   bool Ensure() {
-    zu::seams::ScopedSeam<zu::seams::CreateDirectoryFn> create(zu::seams::create_directory,
+    zu::ScopedOverride create(zu::seams::create_directory,
                                                               &RecordCreate);
-    zu::seams::ScopedSeam<zu::seams::SetObjectSecurityFn> set(zu::seams::set_object_security,
+    zu::ScopedOverride set(zu::seams::set_object_security,
                                                              &RecordSet);
-    zu::seams::ScopedSeam<zu::seams::IsAdministratorFn> admin(zu::seams::is_administrator,
+    zu::ScopedOverride admin(zu::seams::is_administrator,
                                                              &RecordedAdmin);
-    zu::seams::ScopedSeam<const wchar_t*> path(zu::seams::update_folder, folder_.c_str());
+    zu::ScopedOverride<const wchar_t*> path(zu::seams::update_folder, folder_.c_str());
     return EnsureUpdateFolder();
   }
   bool Read(const wchar_t* file, const wchar_t* key, std::wstring* value) {
-    zu::seams::ScopedSeam<zu::seams::IsAdministratorFn> admin(zu::seams::is_administrator,
+    zu::ScopedOverride admin(zu::seams::is_administrator,
                                                              &RecordedAdmin);
-    zu::seams::ScopedSeam<const wchar_t*> path(zu::seams::update_folder, folder_.c_str());
+    zu::ScopedOverride<const wchar_t*> path(zu::seams::update_folder, folder_.c_str());
     return ReadUpdateFolderIni(file, L"General", key, 128, value);
   }
 

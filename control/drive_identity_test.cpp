@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/framework/com.h"
+#include "common/framework/seam.h"
 #include "control/class_factory.h"
 #include "control/ctrl_frame.h"
 #include "control/zuax_ctrl.h"
@@ -76,7 +77,8 @@ class DriveIdentityTest : public ::testing::Test {
   }
 
   zu::ComInit com_;
-  ScopedDriveInquiry inquiry_{&FakeInquiry};
+  zu::ScopedOverride<zu::seams::SendDriveInquiryFn> inquiry_{zu::seams::send_drive_inquiry,
+                                                             &FakeInquiry};
   zu::test::DebugFileAside debug_;
   zu::ComPtr<IDispatch> ctrl_;
 };
