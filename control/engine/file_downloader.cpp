@@ -8,7 +8,6 @@
 #include "common/platform.h"
 #include "common/update_folder.h"
 #include "control/ctrl_frame.h"
-#include "control/engine/download_dialog.h"
 #include "control/engine/engine_seams.h"
 #include "control/engine/transfer_rules.h"
 #include "control/module_path.h"
@@ -96,14 +95,12 @@ CFileDownloader::CFileDownloader(RunWorld world)
 
 CFileDownloader::~CFileDownloader() { Join(); }
 
-bool CFileDownloader::Bind(CDownloadDLG* dialog) {
+bool CFileDownloader::Bind() {
   if (!IsUserAdministrator()) {
     SetZuLastError(kZuErrorNotAdmin);
     return false;
   }
   if (modules_.empty()) return false;
-  dialog_ = dialog;
-  if (dialog) dialog->SetDownloader(this);
   std::uint64_t total = modules_.KnownSizeSum();
   // Measured where the files go; WinINet keeps no second copy in its
   // cache, so each module counts once.

@@ -444,7 +444,7 @@ TEST_F(FileDownloaderTest, BindChecksTheDiskOfTheUpdateFolderAndTheNoTotalRule) 
     for (std::int64_t size : c.sizes) d.modules().Add(Module(L"http://h/ZuEngOne.exe", size));
     g_free_space = c.free;
     SetZuLastError(kZuErrorSuccess);
-    EXPECT_EQ(d.Bind(nullptr), c.bound) << c.sizes.size();
+    EXPECT_EQ(d.Bind(), c.bound) << c.sizes.size();
     EXPECT_EQ(ZuLastError(), c.error);
     if (c.bound) {
       EXPECT_EQ(d.TotalBytes(), c.total);

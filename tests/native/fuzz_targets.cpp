@@ -23,6 +23,9 @@
 
 namespace {
 
+using zu::test::NearMiss;
+using zu::test::NearMissVerdict;
+
 void Check(bool ok, const char* what) {
   if (ok) return;
   std::fprintf(stderr, "property failed: %s\n", what);
@@ -233,7 +236,7 @@ int Fuzz_http_text(const std::uint8_t* data, std::size_t size) {
 int Fuzz_page_address(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   if (data[0] & 1) {
-    const NearMiss m = MakeNearMiss(data + 1, size - 1);
+    const NearMiss m = zu::test::MakeNearMiss(data + 1, size - 1);
     const bool allowed = IsAllowedPageAddress(m.address);
     if (m.verdict == NearMissVerdict::kMustRefuse) Check(!allowed, "a near miss is refused");
     if (m.verdict == NearMissVerdict::kMustAllow) Check(allowed, "an allowed page stays allowed");
