@@ -8,6 +8,7 @@
 int Fuzz_list_match(const std::uint8_t* data, std::size_t size);
 int Fuzz_version(const std::uint8_t* data, std::size_t size);
 int Fuzz_serial_range(const std::uint8_t* data, std::size_t size);
+int Fuzz_patch_list(const std::uint8_t* data, std::size_t size);
 
 struct FuzzTarget {
   const char* name;
@@ -17,4 +18,5 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
     {"list_match", Fuzz_list_match},
     {"version", Fuzz_version},
     {"serial_range", Fuzz_serial_range},
+    {"patch_list", Fuzz_patch_list},
 };
