@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/patch_list_format.h"
+#include "common/timestamp_token.h"
 #include "control/match_rules.h"
 #include "control/query_rules.h"
 #include "control/requirement_list.h"
@@ -178,6 +179,37 @@ int Fuzz_patch_list(const std::uint8_t* data, std::size_t size) {
       at = next == std::wstring::npos ? next : next + 1;
     }
     Check(parts == 4, "drive, update folder, module folder, file");
+  }
+  return 0;
+}
+
+namespace {
+bool SaneTime(const timestamp::Time& t) {
+  return t.year >= 1601 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
+         t.day <= 31 && t.hour <= 23 && t.minute <= 59 && t.second <= 59;
+}
+void CheckSigner(const timestamp::SignerInfo& s, std::size_t size) {
+  Check(!s.signed_attrs.empty() && s.signed_attrs[0] == 0x31, "signed attributes as a SET");
+  Check(s.signed_attrs.size() <= size && s.issuer.size() <= size, "parts lie inside the input");
+  Check(!s.serial.empty() && !s.signature.empty(), "a serial and a signature");
+  Check(!s.signing_time || SaneTime(*s.signing_time), "signing times are real times");
+}
+}  // namespace
+
+// The input is an unauthenticated attribute value from an installer's
+// signature: a countersignature, a timestamp token or its TSTInfo.
+int Fuzz_timestamp(const std::uint8_t* data, std::size_t size) {
+  timestamp::SignerInfo signer;
+  if (timestamp::ParseSignerInfo(data, size, &signer)) CheckSigner(signer, size);
+  timestamp::Token token;
+  if (timestamp::ParseToken(data, size, &token)) {
+    CheckSigner(token.signer, size);
+    Check(token.tst_info.size() <= size, "the TSTInfo lies inside the input");
+  }
+  timestamp::TstInfo tst;
+  if (timestamp::ParseTstInfo(data, size, &tst)) {
+    Check(SaneTime(tst.gen_time), "generation times are real times");
+    Check(!tst.imprint_oid.empty(), "an imprint algorithm");
   }
   return 0;
 }

@@ -9,6 +9,7 @@ int Fuzz_list_match(const std::uint8_t* data, std::size_t size);
 int Fuzz_version(const std::uint8_t* data, std::size_t size);
 int Fuzz_serial_range(const std::uint8_t* data, std::size_t size);
 int Fuzz_patch_list(const std::uint8_t* data, std::size_t size);
+int Fuzz_timestamp(const std::uint8_t* data, std::size_t size);
 
 struct FuzzTarget {
   const char* name;
@@ -19,4 +20,5 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
     {"version", Fuzz_version},
     {"serial_range", Fuzz_serial_range},
     {"patch_list", Fuzz_patch_list},
+    {"timestamp", Fuzz_timestamp},
 };
