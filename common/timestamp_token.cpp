@@ -146,7 +146,43 @@ bool IsValid(const Time& t) {
   return t.year >= 1601 && t.day <= days && t.hour <= 23 && t.minute <= 59 && t.second <= 59;
 }
 
+// Definite-length header for a TLV of this tag and content length.
+void AppendHeader(Bytes* out, std::uint8_t tag, std::size_t length) {
+  out->push_back(tag);
+  if (length < 0x80) {
+    out->push_back(static_cast<std::uint8_t>(length));
+    return;
+  }
+  std::uint8_t bytes[4];
+  int count = 0;
+  for (std::size_t v = length; v; v >>= 8) bytes[count++] = static_cast<std::uint8_t>(v);
+  out->push_back(static_cast<std::uint8_t>(0x80 | count));
+  while (count) out->push_back(bytes[--count]);
+}
+
 }  // namespace
+
+Bytes RsaSignedBlob(const SignerInfo& signer) {
+  // sha{1,256,384,512}WithRSAEncryption: 1.2.840.113549.1.1.{5,11,12,13}
+  std::uint8_t last = 0;
+  if (signer.digest_oid == kOidSha1) last = 5;
+  else if (signer.digest_oid == kOidSha256) last = 11;
+  else if (signer.digest_oid == kOidSha384) last = 12;
+  else if (signer.digest_oid == kOidSha512) last = 13;
+  if (!last || signer.signed_attrs.empty()) return {};
+  const Bytes algorithm = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7,
+                           0x0D, 0x01, 0x01, last, 0x05, 0x00};
+  Bytes bits;
+  AppendHeader(&bits, 0x03, signer.signature.size() + 1);
+  bits.push_back(0);  // no unused bits
+  bits.insert(bits.end(), signer.signature.begin(), signer.signature.end());
+  Bytes blob;
+  AppendHeader(&blob, kTagSequence, signer.signed_attrs.size() + algorithm.size() + bits.size());
+  blob.insert(blob.end(), signer.signed_attrs.begin(), signer.signed_attrs.end());
+  blob.insert(blob.end(), algorithm.begin(), algorithm.end());
+  blob.insert(blob.end(), bits.begin(), bits.end());
+  return blob;
+}
 
 std::string OidText(const std::uint8_t* data, std::size_t size) {
   if (size == 0 || (data[size - 1] & 0x80)) return std::string();

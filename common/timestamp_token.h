@@ -61,6 +61,13 @@ bool ParseToken(const std::uint8_t* data, std::size_t size, Token* out);
 // libraries hand out encapsulated content.
 bool ParseTstInfo(const std::uint8_t* data, std::size_t size, TstInfo* out);
 
+// The signer's signature over its signed attributes as an X.509 signed
+// blob (SEQUENCE { attributes, AlgorithmIdentifier of RSA with the
+// signer's digest, BIT STRING signature }), the shape the platform's
+// certificate signature check verifies; empty for a digest it has no RSA
+// signature algorithm for.
+Bytes RsaSignedBlob(const SignerInfo& signer);
+
 // "YYMMDDHHMMSSZ" (years 50-99 are 19xx) and "YYYYMMDDHHMMSS[.f...]Z";
 // false for anything else or an impossible date.
 bool ParseUtcTime(const std::string& text, Time* out);

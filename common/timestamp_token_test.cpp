@@ -149,6 +149,21 @@ TEST(TimestampTokenTest, ReadsAnRfc3161TokenAndItsTstInfo) {
     EXPECT_FALSE(ParseToken(der.data(), n, &refused)) << n;
 }
 
+TEST(TimestampTokenTest, SignedBlobWrapsTheAttributesForTheCertificateCheck) {
+  SignerInfo signer;
+  signer.digest_oid = kOidSha256;
+  signer.signed_attrs = Set({DigestAttr(kDigest)});
+  signer.signature = Bytes(256, 0x77);
+  const Bytes blob = RsaSignedBlob(signer);
+  const Bytes sha256_rsa = Seq({Tlv(0x06, {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x0B}),
+                                Tlv(0x05, {})});
+  Bytes bits = signer.signature;
+  bits.insert(bits.begin(), 0);
+  EXPECT_EQ(blob, Seq({signer.signed_attrs, sha256_rsa, Tlv(0x03, bits)}));
+  signer.digest_oid = "1.2.840.113549.2.5";  // MD5: not accepted
+  EXPECT_TRUE(RsaSignedBlob(signer).empty());
+}
+
 TEST(TimestampTokenTest, TimesAndOids) {
   struct Case {
     const char* text;
@@ -176,7 +191,9 @@ TEST(TimestampTokenTest, TimesAndOids) {
     Time t;
     const bool ok = c.generalized ? ParseGeneralizedTime(c.text, &t) : ParseUtcTime(c.text, &t);
     EXPECT_EQ(ok, c.ok) << c.text;
-    if (ok && c.ok) EXPECT_EQ(t, c.time) << c.text;
+    if (ok && c.ok) {
+      EXPECT_EQ(t, c.time) << c.text;
+    }
   }
   const std::uint8_t sha256[] = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x01};
   EXPECT_EQ(OidText(sha256, sizeof sha256), kOidSha256);
