@@ -7,9 +7,9 @@
 
 namespace {
 
-using zu::testing::SignedInstaller;
+using zu::test::SignedInstaller;
 
-const bool kTrustRoot = (zu::testing::TrustTestRootForWholeRun(), true);
+const bool kTrustRoot = (zu::test::TrustTestRootForWholeRun(), true);
 
 zu::UniqueFile OpenShared(const std::wstring& path) {
   return zu::UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,

@@ -4,6 +4,8 @@ target_sources(zucommon PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/patch_list_format.cpp
   ${CMAKE_CURRENT_LIST_DIR}/timestamp_token.cpp
   ${CMAKE_CURRENT_LIST_DIR}/authenticode.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/patch_list.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/patch_installer.cpp
 )
 target_link_libraries(zucommon PUBLIC wintrust crypt32)
 
@@ -14,6 +16,9 @@ zu_add_test(NAME install_tests
     ${CMAKE_CURRENT_LIST_DIR}/patch_list_format_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/timestamp_token_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/authenticode_test.cpp
-  LIBS zucommon zutestpki
+    ${CMAKE_CURRENT_LIST_DIR}/patch_list_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/patch_installer_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/platform_test_support.cpp
+  LIBS zucommon zutestpki zulab
   LOCKS machine_state)
 add_dependencies(install_tests zu_test_pki)

@@ -271,6 +271,20 @@ std::wstring ExecutedSpids(const std::vector<PatchRecord>& records) {
   return list;
 }
 
+std::int32_t FlagNumber(const std::wstring& text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
+  std::int64_t value = 0;
+  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+    value = value * 10 + (text[i] - L'0');
+    if (value > INT32_MAX + 1LL) value = INT32_MAX + 1LL;
+  }
+  if (negative) value = -value;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
 bool IsModuleFilePath(const std::wstring& path) {
   static constexpr wchar_t kPrefix[] = L"c:\\update\\";
   constexpr std::size_t kPrefixLen = sizeof(kPrefix) / sizeof(kPrefix[0]) - 1;

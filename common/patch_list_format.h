@@ -128,6 +128,11 @@ bool AllInstalled(const std::vector<PatchRecord>& records);
 // record order, joined with ","; empty SPIDs add nothing.
 std::wstring ExecutedSpids(const std::vector<PatchRecord>& records);
 
+// An installer's "InstallFlg" or "RebootFlg" text as a number: optional
+// blanks and sign, then decimal digits up to the first other character;
+// no digits is 0; beyond 32 bits saturates.
+std::int32_t FlagNumber(const std::wstring& text);
+
 // Whether a path names a file in a module folder of the update folder,
 // "C:\Update\<folder>\<file>" (letters in any case), with no "." or ".."
 // component, no further separator and no "/" : the only files a patch

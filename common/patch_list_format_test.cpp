@@ -212,6 +212,17 @@ TEST(PatchListFormatTest, LevelsCountsAndExecutedListFollowTheColumns) {
   }
 }
 
+TEST(PatchListFormatTest, InstallerFlagsReadAsTheirLeadingNumber) {
+  struct Case {
+    const wchar_t* text;
+    std::int32_t value;
+  } cases[] = {{L"1", 1},        {L"0", 0},          {L"", 0},          {L"x", 0},
+               {L" 2", 2},       {L"3abc", 3},       {L"-1", -1},       {L"+4", 4},
+               {L"1 2", 1},      {L"99999999999", INT32_MAX},           {L"-99999999999", INT32_MIN},
+               {L"2147483648", INT32_MAX},           {L"-2147483648", INT32_MIN}};
+  for (const Case& c : cases) EXPECT_EQ(FlagNumber(c.text), c.value) << c.text;
+}
+
 TEST(PatchListFormatTest, OnlyFilesOfAModuleFolderMayBeDeleted) {
   struct Case {
     const wchar_t* path;

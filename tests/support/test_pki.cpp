@@ -8,7 +8,7 @@
 
 #include "common/framework/crypt.h"
 
-namespace zu::testing {
+namespace zu::test {
 
 namespace {
 
@@ -69,11 +69,11 @@ TrustedTestRoot::~TrustedTestRoot() {
   ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
 }
 
-}  // namespace zu::testing
+}  // namespace zu::test
 
 #include <gtest/gtest.h>
 
-namespace zu::testing {
+namespace zu::test {
 namespace {
 class TestRootEnvironment : public ::testing::Environment {
  public:
@@ -93,4 +93,4 @@ void TrustTestRootForWholeRun() {
   if (!added) ::testing::AddGlobalTestEnvironment(new TestRootEnvironment);
   added = true;
 }
-}  // namespace zu::testing
+}  // namespace zu::test

@@ -3,7 +3,7 @@
 // build time beside bin/ (testpki/), and its root made trusted for a while.
 #include <string>
 
-namespace zu::testing {
+namespace zu::test {
 
 // testpki\signed\<name> beside the build's bin folder.
 std::wstring SignedInstaller(const std::wstring& name);
@@ -25,11 +25,11 @@ class TrustedTestRoot {
   bool installed_ = false;
 };
 
-}  // namespace zu::testing
+}  // namespace zu::test
 
-namespace zu::testing {
+namespace zu::test {
 // Wine's chain engine reads the root store once per process, so test
 // programs that check signatures trust the test root from their start:
 // link this environment in by calling it from a static initializer.
 void TrustTestRootForWholeRun();
-}  // namespace zu::testing
+}  // namespace zu::test
