@@ -40,7 +40,9 @@ struct RunResult {
   std::optional<DWORD> code;
   std::string output;
 };
-RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD ms = 120000);
+// A token, when given, is the one the program runs under.
+RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD ms = 120000,
+                      HANDLE token = nullptr);
 
 // Runs the installed agent with the given command-line tail.
 Process StartAgent(const std::wstring& args);

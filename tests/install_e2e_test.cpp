@@ -1,0 +1,180 @@
+// Installing as a support page drives it: ZUAC.dll registered by regsvr32
+// and called from pages run by ZUPageHost.exe, on C:\Update as it is.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/framework/handle.h"
+#include "common/patch_list_format.h"
+#include "common/platform_test_support.h"
+#include "tests/lab_support.h"
+#include "tests/support/page_run.h"
+#include "tests/support/patch_list_file.h"
+
+namespace {
+
+using zu::test::AllowedPageAddress;
+using zu::test::JsString;
+using zu::test::kRefusedPageAddress;
+using zu::test::RunPage;
+
+const wchar_t kPatchList[] = L"C:\\Update\\PatchList.dat";
+const wchar_t kUncheckFile[] = L"C:\\Update\\UncheckItem.dat";
+const wchar_t kDebugIni[] = L"C:\\Update\\Debug.ini";
+
+std::wstring Dll() { return lab::BinDir() + L"\\ZUAC.dll"; }
+std::wstring Regsvr32() {
+  wchar_t dir[MAX_PATH];
+  ::GetSystemDirectoryW(dir, MAX_PATH);
+  return std::wstring(dir) + L"\\regsvr32.exe";
+}
+
+class InstallE2E : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ::CreateDirectoryW(L"C:\\Update", nullptr);
+    registered_ = lab::RunCaptured(Regsvr32(), L"/s \"" + Dll() + L"\"").code == 0u;
+  }
+  static void TearDownTestSuite() { lab::RunCaptured(Regsvr32(), L"/u /s \"" + Dll() + L"\""); }
+  void SetUp() override {
+    ASSERT_TRUE(registered_) << "regsvr32 did not register ZUAC.dll";
+    ::DeleteFileW(kDebugIni);
+    ::DeleteFileW(kPatchList);
+    ::DeleteFileW(kUncheckFile);
+  }
+
+  static bool registered_;
+  lab::FileSnapshot debug_{kDebugIni};
+  lab::FileSnapshot patch_list_{kPatchList};
+  lab::FileSnapshot uncheck_{kUncheckFile};
+};
+bool InstallE2E::registered_ = false;
+
+TEST_F(InstallE2E, UncheckedItemsAreStoredForAdministratorsAndOnlyOneMarksThem) {
+  lab::RunResult r = RunPage(AllowedPageAddress(), R"JS(
+check(zuax.SetUnCheckItem("KB100") === true && zuax.GetLastError() === 0, "stored");
+check(zuax.IsUnChecked("KB100") === true, "marked");
+check(zuax.IsUnChecked("kb100") === true, "names are keys of an INI file: case is ignored");
+check(zuax.IsUnChecked("KB200") === false, "another item");
+check(zuax.SetUnCheckItem("") === false && zuax.GetLastError() === 0, "an empty name writes nothing");
+check(zuax.SetUnCheckItem("X\r\n[UncheckItem]\r\nKB300") === false &&
+      zuax.GetLastError() === 0x20000015, "a name that would be several keys is refused");
+check(zuax.IsUnChecked("KB300") === false, "and wrote nothing");
+check(zuax.SetUnCheckItem("a=b") === false, "so is one that would end the key early");
+check(zuax.SetUnCheckItem("KB400") === true, "a second item");
+check(zuax.ResetUnCheckItem("KB400") === true, "reset");
+check(zuax.IsUnChecked("KB400") === false, "no longer marked");
+)JS");
+  EXPECT_EQ(r.code, 0u) << r.output;
+  // Values the page did not write.
+  lab::WriteFileBytes(kUncheckFile, lab::ReadFileBytes(kUncheckFile) + "TWO=11\r\nZERO=0\r\nONE=1\r\n");
+  r = RunPage(AllowedPageAddress(), R"JS(
+check(zuax.IsUnChecked("TWO") === false, "a value of two characters");
+check(zuax.IsUnChecked("ZERO") === false, "a value of 0");
+check(zuax.IsUnChecked("ONE") === true, "a value of 1 written by hand");
+check(zuax.IsUnChecked("KB100") === true, "kept");
+)JS");
+  EXPECT_EQ(r.code, 0u) << r.output;
+  const std::string file = lab::ReadFileBytes(kUncheckFile);
+  EXPECT_NE(file.find("[UncheckItem]"), std::string::npos) << file;
+  EXPECT_NE(file.find("KB100=1"), std::string::npos) << file;
+  EXPECT_EQ(file.find("KB400"), std::string::npos) << file;
+  EXPECT_EQ(file.find("KB300"), std::string::npos) << file;
+
+  // A standard user's page reads them but changes nothing.
+  zu::UniqueHandle token = zu::testing::NonAdminToken();
+  ASSERT_TRUE(token);
+  r = RunPage(AllowedPageAddress(), R"JS(
+check(zuax.IsAdmin() === false, "runs as a standard user");
+check(zuax.IsUnChecked("KB100") === true, "reads");
+check(zuax.SetUnCheckItem("KB500") === false && zuax.GetLastError() === 0x20000002, "set refused");
+check(zuax.ResetUnCheckItem("KB100") === false && zuax.GetLastError() === 0x20000002,
+      "reset refused");
+)JS", token.get());
+  EXPECT_EQ(r.code, 0u) << r.output;
+  EXPECT_EQ(lab::ReadFileBytes(kUncheckFile), file);
+}
+
+TEST_F(InstallE2E, PatchRecordsAreListedAndTheirFilesDeleted) {
+  const std::wstring folders[] = {L"C:\\Update\\zu-e2e-one", L"C:\\Update\\zu-e2e-two",
+                                  L"C:\\Update\\zu-e2e-gone"};
+  for (const std::wstring& f : folders) ::CreateDirectoryW(f.c_str(), nullptr);
+  lab::WriteFileBytes(L"C:\\Update\\zu-e2e-one\\one.exe", "1");
+  lab::WriteFileBytes(L"C:\\Update\\zu-e2e-two\\two.exe", "2");
+  lab::WriteFileBytes(L"C:\\Update\\zu-e2e-two\\keep.txt", "k");
+
+  auto record = [](const wchar_t* spid, const wchar_t* path, int started, int installed) {
+    patch_list::PatchRecord r;
+    r.path = path;
+    r.spid = spid;
+    r.auto_exec = 1;
+    r.first_started = started;
+    r.installed = installed;
+    return r;
+  };
+  const std::vector<std::uint8_t> bytes = patch_list::BuildFile({
+      record(L"SP-ONE", L"C:\\Update\\zu-e2e-one\\one.exe", 1, 1),
+      record(L"SP-TWO", L"C:\\Update\\zu-e2e-two\\two.exe", 1, 0),
+      record(L"SP-GONE", L"C:\\Update\\zu-e2e-gone\\gone.exe", 0, 1),
+      record(L"SP-NOT-RUN", L"C:\\Update\\zu-e2e-one\\one.exe", 0, 0),
+      record(L"", L"C:\\Update\\zu-e2e-two\\two.exe", 1, 1),
+  });
+  lab::WriteFileBytes(kPatchList, std::string(bytes.begin(), bytes.end()));
+
+  lab::RunResult r = RunPage(AllowedPageAddress(), R"JS(
+check(zuax.GetExecutedPatches() === "SP-ONE,SP-TWO,SP-GONE", "executed " + zuax.GetExecutedPatches());
+check(zuax.GetLastError() === 0, "read");
+check(zuax.DeletePatchFile("sp-one") === true && zuax.GetLastError() === 0, "file and folder");
+check(zuax.DeletePatchFile("SP-TWO") === true, "file; the folder keeps another file");
+check(zuax.DeletePatchFile("SP-GONE") === true && zuax.GetLastError() === 0x20000005,
+      "no file, the empty folder removed");
+check(zuax.DeletePatchFile("SP-GONE") === false && zuax.GetLastError() === 0x20000005,
+      "nothing left");
+check(zuax.DeletePatchFile("SP-NONE") === false && zuax.GetLastError() === 0, "no record");
+check(zuax.DeletePatchListFile() === true, "list deleted");
+check(zuax.DeletePatchListFile() === false, "already gone");
+check(zuax.GetExecutedPatches() === "" && zuax.GetLastError() === 0, "no list, no patches");
+)JS");
+  EXPECT_EQ(r.code, 0u) << r.output;
+  EXPECT_FALSE(lab::FileExists(L"C:\\Update\\zu-e2e-one"));
+  EXPECT_FALSE(lab::FileExists(L"C:\\Update\\zu-e2e-two\\two.exe"));
+  EXPECT_TRUE(lab::FileExists(L"C:\\Update\\zu-e2e-two\\keep.txt"));
+  EXPECT_FALSE(lab::FileExists(L"C:\\Update\\zu-e2e-gone"));
+  EXPECT_FALSE(lab::FileExists(kPatchList));
+  ::DeleteFileW(L"C:\\Update\\zu-e2e-two\\keep.txt");
+  ::RemoveDirectoryW(L"C:\\Update\\zu-e2e-two");
+}
+
+TEST_F(InstallE2E, ARefusedPageChangesNoRecordAndNoItem) {
+  ::CreateDirectoryW(L"C:\\Update\\zu-e2e-one", nullptr);
+  lab::WriteFileBytes(L"C:\\Update\\zu-e2e-one\\one.exe", "1");
+  patch_list::PatchRecord one;
+  one.path = L"C:\\Update\\zu-e2e-one\\one.exe";
+  one.spid = L"SP-ONE";
+  one.installed = 1;
+  const std::vector<std::uint8_t> bytes = patch_list::BuildFile({one});
+  const std::string list(bytes.begin(), bytes.end());
+  lab::WriteFileBytes(kPatchList, list);
+  const std::string items = "[UncheckItem]\r\nKB1=1\r\n";
+  lab::WriteFileBytes(kUncheckFile, items);
+
+  lab::RunResult r = RunPage(kRefusedPageAddress, R"JS(
+check(zuax.SetUnCheckItem("KB2") === false, "SetUnCheckItem");
+check(zuax.ResetUnCheckItem("KB1") === false, "ResetUnCheckItem");
+check(zuax.IsUnChecked("KB1") === false, "IsUnChecked");
+check(zuax.GetExecutedPatches() === "", "GetExecutedPatches");
+check(zuax.DeletePatchFile("SP-ONE") === false, "DeletePatchFile");
+check(zuax.DeletePatchListFile() === false, "DeletePatchListFile");
+check(zuax.GetLastError() === -1, "no code set");
+)JS");
+  EXPECT_EQ(r.code, 0u) << r.output;
+  EXPECT_EQ(lab::ReadFileBytes(kPatchList), list);
+  EXPECT_EQ(lab::ReadFileBytes(kUncheckFile), items);
+  EXPECT_TRUE(lab::FileExists(L"C:\\Update\\zu-e2e-one\\one.exe"));
+  ::DeleteFileW(L"C:\\Update\\zu-e2e-one\\one.exe");
+  ::RemoveDirectoryW(L"C:\\Update\\zu-e2e-one");
+}
+
+}  // namespace
