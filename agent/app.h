@@ -11,6 +11,7 @@
 #include "agent/observer.h"
 #include "common/framework/handle.h"
 
+class CInstallDLG;
 class CSetupDialog;
 
 // The two switches behind the stored "SuppressBallonPopUp" option.
@@ -61,6 +62,7 @@ class CZUApp : public CObserveApp::IObserveEvent {
   ULONG_PTR gdiplus_token_ = 0;
   bool ole_initialized_ = false;
   std::unique_ptr<CMainWnd> main_window_;
+  CInstallDLG* installing_dialog_ = nullptr;  // only while the "/S" dialog is open
 
   AgentOptions options_;
   bool disable_button_ = false;

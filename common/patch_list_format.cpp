@@ -252,7 +252,7 @@ std::int32_t FinalRebootLevel(const std::vector<PatchRecord>& records) {
 
 int PendingSecondRuns(const std::vector<PatchRecord>& records) {
   return static_cast<int>(std::count_if(records.begin(), records.end(), [](const PatchRecord& r) {
-    return r.auto_exec == 1 && r.phase_flag == 1;
+    return r.auto_exec == 1 && r.phase_flag == 1 && r.installed == 0;
   }));
 }
 

@@ -120,7 +120,8 @@ std::int32_t FirstPhaseRebootLevel(const std::vector<PatchRecord>& records);
 // Max of column 8 over records with column 5 nonzero whose completing
 // run's process started (column 13 = 1); levels above 2 ignored.
 std::int32_t FinalRebootLevel(const std::vector<PatchRecord>& records);
-// Records with auto-execute 1 and phase flag 1.
+// Records with auto-execute 1 and phase flag 1 whose installation is not
+// complete (a second run that already happened is not pending).
 int PendingSecondRuns(const std::vector<PatchRecord>& records);
 // Every record's column 11 nonzero (true for no records).
 bool AllInstalled(const std::vector<PatchRecord>& records);
