@@ -10,8 +10,11 @@
 #include "common/patch_list_format.h"
 #include "common/platform_test_support.h"
 #include "tests/lab_support.h"
+#include "tests/loopback_http.h"
 #include "tests/support/page_run.h"
 #include "tests/support/patch_list_file.h"
+#include "tests/support/test_pki.h"
+#include "tools/uiauto/uiauto.h"
 
 namespace {
 
@@ -19,6 +22,8 @@ using zu::test::AllowedPageAddress;
 using zu::test::JsString;
 using zu::test::kRefusedPageAddress;
 using zu::test::RunPage;
+
+const bool kTrustRoot = (zu::test::TrustTestRootForWholeRun(), true);
 
 const wchar_t kPatchList[] = L"C:\\Update\\PatchList.dat";
 const wchar_t kUncheckFile[] = L"C:\\Update\\UncheckItem.dat";
@@ -175,6 +180,147 @@ check(zuax.GetLastError() === -1, "no code set");
   EXPECT_TRUE(lab::FileExists(L"C:\\Update\\zu-e2e-one\\one.exe"));
   ::DeleteFileW(L"C:\\Update\\zu-e2e-one\\one.exe");
   ::RemoveDirectoryW(L"C:\\Update\\zu-e2e-one");
+}
+
+// --- The agent's "/S" run ----------------------------------------------------------------
+
+const wchar_t kUserKey[] = L"Software\\Vexa Corporation\\ZEFO Update\\4.0";
+const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kXpModeKey[] = L"Software\\Wine\\AppDefaults\\ZEFOUpdt.exe";
+const wchar_t kFlagsKey[] = L"Software\\Vexa Corporation\\ZEFO Update";
+
+using Reply = zu_test::LoopbackHttpServer::Reply;
+
+// The agent after a restart, as the Run value of a Windows XP logon starts
+// it: the maker's server on loopback answers every model's information
+// file with a manual support page, and the browser is the recorder.
+class AgentInstallE2E : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { lab::InstallAgent(); }
+  void SetUp() override {
+    ASSERT_TRUE(server_.ok());
+    lab::StopAllAgents();
+    user_.Clear();
+    flags_.Clear();
+    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"ZEFO Update 4");
+    ASSERT_TRUE(lab::SetRegString(HKEY_CURRENT_USER, kXpModeKey, L"Version", L"winxp"));
+    ASSERT_TRUE(lab::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun", 0));
+    ASSERT_TRUE(lab::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"_Debug_PulseInterval", 3600000));
+    lab::InstallSettingsFile();
+    ::WritePrivateProfileStringW(L"Setting", L"InfoFileURLBase", server_.Url("/info/").c_str(),
+                                 lab::SettingsFile().c_str());
+    ASSERT_TRUE(lab::RecordBrowserStarts(browser_log_));
+    ::CreateDirectoryW(L"C:\\Update", nullptr);
+    ::CreateDirectoryW(kModuleFolder, nullptr);
+    ::CopyFileW(zu::test::SignedInstaller(L"vexa.exe").c_str(), kSetup, FALSE);
+    ::DeleteFileW(kSetupLog);
+  }
+  void TearDown() override {
+    lab::StopAllAgents();
+    ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", nullptr);
+    ::DeleteFileW(browser_log_.c_str());
+    ::DeleteFileW(kSetup);
+    ::DeleteFileW(kSetupLog);
+    ::RemoveDirectoryW(kModuleFolder);
+    ::DeleteFileW(kPatchList);
+  }
+
+  // The list the control leaves when the first phase asked for a restart.
+  void WritePendingList(const std::wstring& second_run_flags) {
+    patch_list::PatchRecord r;
+    r.path = kSetup;
+    r.size = 1;
+    r.name = L"Graphics Driver 2.0";
+    r.auto_exec = 1;
+    r.parameter = std::wstring(L"/log=") + kSetupLog + L" /sleep=3000 " + second_run_flags;
+    r.phase_flag = 1;
+    r.first_reboot = 1;
+    r.install_reboot = 0;
+    r.first_started = 1;
+    r.first_launched = 1;
+    r.two_phase_restart = 1;
+    r.spid = L"SP-GFX";
+    const std::vector<std::uint8_t> bytes = patch_list::BuildFile({r});
+    lab::WriteFileBytes(kPatchList, std::string(bytes.begin(), bytes.end()));
+  }
+  std::optional<std::wstring> RunValue() {
+    return lab::RegString(HKEY_LOCAL_MACHINE, kRunKey, L"ZEFO Update 4");
+  }
+  std::string Page() const {
+    return "http://127.0.0.1:" + std::to_string(server_.port()) + "/page/manual";
+  }
+
+  static constexpr const wchar_t* kModuleFolder = L"C:\\Update\\zu-e2e-gfx";
+  static constexpr const wchar_t* kSetup = L"C:\\Update\\zu-e2e-gfx\\zu-e2e-gfx.exe";
+  static constexpr const wchar_t* kSetupLog = L"C:\\Update\\zu-e2e-gfx\\setup.log";
+  zu_test::LoopbackHttpServer server_{[this](const zu_test::LoopbackHttpServer::Request& r) {
+    if (r.path.starts_with("/page/")) return Reply::With(200, "<html>support</html>");
+    return Reply::With(200, "<?xml version=\"1.0\"?>\n<zefo><lastupdate>2001-1-1-0:0-GMT"
+                            "</lastupdate><urlmanual>" + Page() + "</urlmanual></zefo>\n");
+  }};
+  const std::wstring browser_log_ = lab::BinDir() + L"\\install-browser.log";
+  lab::KeySnapshot user_{HKEY_CURRENT_USER, kUserKey};
+  lab::KeySnapshot xp_mode_{HKEY_CURRENT_USER, kXpModeKey};
+  lab::KeySnapshot run_{HKEY_LOCAL_MACHINE, kRunKey};
+  lab::KeySnapshot flags_{HKEY_LOCAL_MACHINE, kFlagsKey};
+  lab::KeySnapshot browser_{HKEY_LOCAL_MACHINE, lab::kBrowserKey};
+  lab::FileSnapshot settings_{lab::SettingsFile()};
+  lab::FileSnapshot patch_list_{kPatchList};
+};
+
+TEST_F(AgentInstallE2E, SlashSRunsTheSecondPhaseThenRegistersQuietStartsAndOpensTheSupportPage) {
+  WritePendingList(L"/run1=,0");
+  lab::Process agent = lab::StartAgent(L"/S");
+  ASSERT_TRUE(agent);
+  HWND dialog = zu::ui::WaitForWindow(L"Now Installing...(1/1)", L"#32770", 60000, agent.pid());
+  ASSERT_NE(dialog, nullptr);
+  const auto name = zu::ui::FindControl(dialog, 1013);
+  ASSERT_TRUE(name.has_value());
+  EXPECT_EQ(name->text, L"Graphics Driver 2.0");
+  RECT rect;
+  ::GetWindowRect(dialog, &rect);
+  EXPECT_EQ(rect.left, 10);
+  EXPECT_EQ(rect.top, 10);
+  // While it works the control cannot take the working mutex.
+  {
+    zu::UniqueHandle m(::CreateMutexW(nullptr, TRUE, L"Global\\ZEFO Update ActiveX Mutex"));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  }
+  ASSERT_TRUE(zu::ui::WaitForWindowGone(dialog, 60000));
+
+  // The second phase ran once, with the page's parameter.
+  const std::string log = lab::ReadFileBytes(kSetupLog);
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+  EXPECT_NE(log.find("launch=1 delete_open=0 cmd=\"C:\\Update\\zu-e2e-gfx\\zu-e2e-gfx.exe\" /log="),
+            std::string::npos)
+      << log;
+  const auto rows = zu::test::ReadPatchListFile(kPatchList);
+  ASSERT_TRUE(rows.has_value());
+  EXPECT_EQ((*rows)[0].number[11], 1);
+  EXPECT_EQ((*rows)[0].number[13], 1);
+  EXPECT_EQ((*rows)[0].number[8], 0);
+
+  EXPECT_TRUE(lab::WaitFor([&] { return lab::ReadFileBytes(browser_log_).find(Page()) !=
+                                        std::string::npos; }, 30000))
+      << lab::ReadFileBytes(browser_log_);
+  EXPECT_EQ(RunValue().value_or(L""), L"\"" + lab::InstalledAgent() + L"\"  /Stationary");
+  // Then it stays as the resident agent, the mutex given back.
+  EXPECT_TRUE(lab::WaitFor([] { return ::FindWindowW(nullptr, L"ZU MainWnd") != nullptr; }, 15000));
+  zu::UniqueHandle m(::CreateMutexW(nullptr, TRUE, L"Global\\ZEFO Update ActiveX Mutex"));
+  EXPECT_NE(::WaitForSingleObject(m.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  ::ReleaseMutex(m.get());
+}
+
+TEST_F(AgentInstallE2E, APageHoldingTheWorkingMutexPostponesTheInstallingRun) {
+  WritePendingList(L"/run1=,0");
+  zu::UniqueHandle page_mutex(::CreateMutexW(nullptr, TRUE, L"Global\\ZEFO Update ActiveX Mutex"));
+  ASSERT_TRUE(page_mutex);
+  lab::Process agent = lab::StartAgent(L"/S");
+  ASSERT_TRUE(lab::WaitFor([] { return ::FindWindowW(nullptr, L"ZU MainWnd") != nullptr; }, 30000));
+  EXPECT_TRUE(lab::ReadFileBytes(kSetupLog).empty());
+  EXPECT_FALSE(RunValue().has_value());
+  EXPECT_EQ((*zu::test::ReadPatchListFile(kPatchList))[0].number[11], 0);
+  ::ReleaseMutex(page_mutex.get());
 }
 
 }  // namespace
