@@ -24,13 +24,14 @@ using std::min;
 #include "common/framework/window.h"
 #include "common/identity.h"
 #include "common/platform.h"
+#include "common/update_folder.h"
 
 namespace {
 
 CZUApp* g_app = nullptr;
 
 constexpr wchar_t kActiveXMutex[] = L"Global\\ZEFO Update ActiveX Mutex";
-constexpr wchar_t kUncheckItemFile[] = L"C:\\Update\\UncheckItem.dat";
+constexpr wchar_t kUncheckItemName[] = L"UncheckItem.dat";
 
 void DeleteSettingsFile() {
   const std::wstring path = GetSettingsFilePath();
@@ -98,12 +99,15 @@ bool CZUApp::InitInstance(const std::wstring& tail) {
       RemoveShortcuts();
       UnregisterAutorun();
       DeleteSettingsFile();
-      ::DeleteFileW(kUncheckItemFile);
+      ::DeleteFileW((std::wstring(kUpdateFolder) + L"\\" + kUncheckItemName).c_str());
       return false;
     case AgentSwitch::kHaltAll:
       observer_.RequestGlobalShutdown();
       return false;
     case AgentSwitch::kPreInstall:
+      // The installer runs this as an administrator: the update folder is
+      // protected from installation on.
+      EnsureUpdateFolder();
       CreateShortcuts();
       RegisterAutorun(L"/Stationary");
       return false;
@@ -132,6 +136,9 @@ bool CZUApp::InitInstance(const std::wstring& tail) {
     observer_.Start();
   }
   options_dialog_ = nullptr;
+  // From here on, also while the start-up Options dialog is open (its
+  // support-page button shows them too).
+  SetAgentMessageOwnersFromApp();
 
   CMyRegKey().CheckFirstRun();
   RunStartupHooks();
@@ -182,15 +189,17 @@ void CZUApp::RunInstallingStep() {
 
 bool CZUApp::CreateMainWindow() {
   main_window_ = std::make_unique<CMainWnd>();
-  if (!main_window_->Create()) return false;
+  return main_window_->Create();
+}
+
+void CZUApp::SetAgentMessageOwnersFromApp() {
   // Message boxes belong to the Options dialog when it is open, else to
-  // the main window.
+  // the main window once there is one.
   SetAgentMessageOwners([this] {
     CSetupDialog* dialog = options_dialog_;
     return AgentMessageOwners{dialog ? dialog->hwnd() : nullptr,
                               main_window_ ? main_window_->hwnd() : nullptr};
   });
-  return true;
 }
 
 namespace {

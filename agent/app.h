@@ -53,6 +53,7 @@ class CZUApp : public CObserveApp::IObserveEvent {
   void ExitInstance();
   void OnShutdownRequest();
   bool CreateMainWindow();
+  void SetAgentMessageOwnersFromApp();
   void ForwardToRunningAgent(const std::wstring& tail);
   void RunInstallingStep();
 

@@ -9,7 +9,7 @@ using std::max;
 using std::min;
 #include <gdiplus.h>
 
-#include "agent/canvas_test_support.h"
+#include "tests/support/bitmap.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ COLORREF Quadrant(int x, int y, int w, int h) {
 }
 
 TEST_F(CanvasTest, ReadsTheSizeAndCopiesThePictureWhereAsked) {
-  ASSERT_TRUE(zu_test::WriteBitmapFile(path_, 10, 6, [](int x, int y) { return Quadrant(x, y, 10, 6); }));
+  ASSERT_TRUE(zu::test::WriteBitmapFile(path_, 10, 6, [](int x, int y) { return Quadrant(x, y, 10, 6); }));
   CCanvas canvas(nullptr, path_);
   ASSERT_TRUE(canvas.valid());
   EXPECT_EQ(10, canvas.width());
@@ -84,7 +84,7 @@ TEST_F(CanvasTest, AFileThatIsNoBitmapGivesAnEmptyCanvas) {
 }
 
 TEST_F(CanvasTest, ThePictureFileIsNotKeptOpen) {
-  ASSERT_TRUE(zu_test::WriteBitmapFile(path_, 4, 4, [](int, int) { return RGB(1, 2, 3); }));
+  ASSERT_TRUE(zu::test::WriteBitmapFile(path_, 4, 4, [](int, int) { return RGB(1, 2, 3); }));
   CCanvas canvas(nullptr, path_);
   ASSERT_TRUE(canvas.valid());
   // An installer can replace the picture while the dialog is open.

@@ -21,7 +21,7 @@
 // What the run acts on. Real() is the machine; tests replace entries.
 // Entries are called from the dialog's thread and from the worker.
 struct InstallWorld {
-  std::wstring patch_list = kPatchListPath;
+  std::wstring patch_list = PatchListPath();
   LaunchWorld launch = LaunchWorld::Real();
   // The power line is on-line; an unknown status counts as mains.
   std::function<bool()> on_mains;

@@ -13,7 +13,10 @@
 #include <vector>
 
 #include "agent/resource.h"
-#include "tests/lab_support.h"
+#include "tests/support/files.h"
+#include "tests/support/lab.h"
+#include "tests/support/process.h"
+#include "tests/support/registry.h"
 #include "tests/support/patch_list_file.h"
 #include "tests/support/test_pki.h"
 
@@ -91,7 +94,7 @@ class InstallDialogTest : public ::testing::Test {
     }
   }
   int Runs(int k) {
-    const std::string log = lab::ReadFileBytes(folder_ + L"\\setup" + std::to_wstring(k) + L".log");
+    const std::string log = zu::test::ReadFileBytes(folder_ + L"\\setup" + std::to_wstring(k) + L".log");
     return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
   }
 
@@ -146,7 +149,7 @@ class InstallDialogTest : public ::testing::Test {
     INT_PTR result = -2;
     std::thread ui([&] { result = dialog.DoModal(nullptr); });
     HWND wnd = nullptr;
-    lab::WaitFor([&] { return (wnd = dialog.hwnd()) != nullptr || result != -2; }, 30000);
+    zu::test::WaitFor([&] { return (wnd = dialog.hwnd()) != nullptr || result != -2; }, 30000);
     dialog_hwnd_ = wnd;
     if (wnd && watch) watch(wnd);
     ui.join();
@@ -155,7 +158,7 @@ class InstallDialogTest : public ::testing::Test {
 
   Recorded rec_;
   std::atomic<HWND> dialog_hwnd_{nullptr};
-  lab::KeySnapshot flags_{HKEY_LOCAL_MACHINE, kInstallerFlagsKey};
+  zu::test::KeySnapshot flags_{HKEY_LOCAL_MACHINE, kInstallerFlagsKey};
   const std::wstring folder_ = Folder();
   const std::wstring list_ = folder_ + L"\\PatchList.dat";
   std::vector<std::wstring> made_;
@@ -167,7 +170,7 @@ TEST_F(InstallDialogTest, RunsEachPendingSecondPhaseWithTheCounterInTheTitle) {
   std::vector<std::wstring> titles, names;
   RECT shown = {};
   const INT_PTR result = Run([&](HWND wnd) {
-    lab::WaitFor([&] {
+    zu::test::WaitFor([&] {
       wchar_t name[256] = {};
       ::GetDlgItemTextW(wnd, IDC_INSTALL_NAME, name, 256);
       if (name[0] && (names.empty() || names.back() != name)) names.push_back(name);
@@ -321,7 +324,7 @@ TEST_F(InstallDialogTest, TheNewHardwareWindowIsHiddenWhenARecordWaitedForAResta
     WriteList({r});
     // The window is this thread's: it answers while the dialog runs.
     EXPECT_EQ(Run([](HWND dialog) {
-                lab::WaitFor([&] {
+                zu::test::WaitFor([&] {
                   MSG msg;
                   while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
                   return !::IsWindow(dialog);

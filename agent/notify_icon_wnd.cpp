@@ -41,11 +41,7 @@ void CopyField(wchar_t (&field)[N], const std::wstring& text) {
   field[n] = L'\0';
 }
 
-bool RealShellReady() { return IsShellDesktopReady(); }
 BOOL RealNotify(DWORD message, NOTIFYICONDATAW* data) { return ::Shell_NotifyIconW(message, data); }
-
-CNtifyIconWnd::ShellReadyTest g_shell_ready = RealShellReady;
-CNtifyIconWnd::NotifyIconCall g_notify = RealNotify;
 
 struct MenuTraits {
   using Type = HMENU;
@@ -55,6 +51,9 @@ struct MenuTraits {
 };
 
 }  // namespace
+
+zu::seams::ShellReadyFn zu::seams::shell_ready = IsShellDesktopReady;
+zu::seams::ShellNotifyIconFn zu::seams::shell_notify_icon = RealNotify;
 
 bool IsShellDesktopReady() {
   HWND progman = ::FindWindowExW(nullptr, nullptr, L"Progman", L"Program Manager");
@@ -137,7 +136,7 @@ bool CNtifyIconWnd::SetIcon(const std::wstring& tip, HICON icon, bool show) {
     d.cbSize = kNotifyIconDataSize;
     d.hWnd = hwnd();
     d.uID = kIconId;
-    return g_notify(NIM_DELETE, &d) != FALSE;
+    return zu::seams::shell_notify_icon(NIM_DELETE, &d) != FALSE;
   }
   data_ = NOTIFYICONDATAW{};
   data_.cbSize = kNotifyIconDataSize;
@@ -147,9 +146,9 @@ bool CNtifyIconWnd::SetIcon(const std::wstring& tip, HICON icon, bool show) {
   data_.uCallbackMessage = kIconCallbackMessage;
   data_.hIcon = icon;
   CopyField(data_.szTip, tip);
-  if (g_notify(NIM_ADD, &data_)) return true;
+  if (zu::seams::shell_notify_icon(NIM_ADD, &data_)) return true;
   // Early at logon the task bar is not there yet: try again shortly.
-  if (!g_shell_ready() && IsWindow() && !retry_timer_)
+  if (!zu::seams::shell_ready() && IsWindow() && !retry_timer_)
     retry_timer_ = ::SetTimer(hwnd(), kIconRetryTimerId, kIconRetryPeriodMs, nullptr) != 0;
   return false;
 }
@@ -170,8 +169,8 @@ void CNtifyIconWnd::ShowBalloon(HICON icon, BalloonKind kind) {
   CopyField(data_.szInfo, zu::LoadResString(t.text));
   if (owner_.AreBalloonsSuppressed() && kind != BalloonKind::kImportant) return;
   if (icon_added_) {
-    g_notify(NIM_MODIFY, &data_);
-  } else if (g_notify(NIM_ADD, &data_)) {
+    zu::seams::shell_notify_icon(NIM_MODIFY, &data_);
+  } else if (zu::seams::shell_notify_icon(NIM_ADD, &data_)) {
     // Now it is there: later balloons modify it and Refresh can remove it.
     icon_added_ = true;
   }
@@ -208,12 +207,12 @@ void CNtifyIconWnd::RemoveIcon() {
   d.cbSize = kNotifyIconDataSize;
   d.hWnd = hwnd();
   d.uID = kIconId;
-  g_notify(NIM_DELETE, &d);
+  zu::seams::shell_notify_icon(NIM_DELETE, &d);
   icon_added_ = false;
 }
 
 void CNtifyIconWnd::OnRetryTimer() {
-  if (g_shell_ready() && g_notify(NIM_ADD, &data_)) StopRetry();
+  if (zu::seams::shell_ready() && zu::seams::shell_notify_icon(NIM_ADD, &data_)) StopRetry();
 }
 
 void CNtifyIconWnd::OnBalloonClick() {
@@ -261,16 +260,4 @@ LRESULT CNtifyIconWnd::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       break;
   }
   return CWorkWnd::OnMessage(msg, wp, lp);
-}
-
-CNtifyIconWnd::ShellReadyTest CNtifyIconWnd::SetShellReadyTest(ShellReadyTest test) {
-  ShellReadyTest old = g_shell_ready;
-  g_shell_ready = test ? test : RealShellReady;
-  return old;
-}
-
-CNtifyIconWnd::NotifyIconCall CNtifyIconWnd::SetNotifyIconCall(NotifyIconCall call) {
-  NotifyIconCall old = g_notify;
-  g_notify = call ? call : RealNotify;
-  return old;
 }

@@ -87,16 +87,6 @@ class CNtifyIconWnd : public CWorkWnd {
   bool retrying() const { return retry_timer_; }
   CNtifyIconMenu* menu() const { return menu_.get(); }
 
-  // Test seams. Each setter returns the previous function; nullptr puts the
-  // real one back.
-  //   shell ready: the desktop's "Progman" -> "SHELLDLL_DefView" ->
-  //     "SysListView32" chain exists
-  //   notify call: Shell_NotifyIconW
-  using ShellReadyTest = bool (*)();
-  using NotifyIconCall = BOOL (*)(DWORD message, NOTIFYICONDATAW* data);
-  static ShellReadyTest SetShellReadyTest(ShellReadyTest test);
-  static NotifyIconCall SetNotifyIconCall(NotifyIconCall call);
-
  protected:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
@@ -115,7 +105,19 @@ class CNtifyIconWnd : public CWorkWnd {
   zu::UniqueIcon own_icon_;  // the one Refresh loads
 };
 
-// True when the shell's desktop list view exists (see SetShellReadyTest).
+// True when the shell's desktop list view exists: the desktop's "Progman"
+// -> "SHELLDLL_DefView" -> "SysListView32" chain.
 bool IsShellDesktopReady();
+
+// Seams (common/framework/seam.h) of the icon window, real calls by default:
+//   shell_ready: IsShellDesktopReady
+//   shell_notify_icon: Shell_NotifyIconW
+namespace zu::seams {
+using ShellReadyFn = bool (*)();
+using ShellNotifyIconFn = BOOL (*)(DWORD message, NOTIFYICONDATAW* data);
+extern ShellReadyFn shell_ready;
+extern ShellNotifyIconFn shell_notify_icon;
+}  // namespace zu::seams
+
 // Icon 128 at 16x16 from the resource module; the caller destroys it.
 HICON LoadAgentIcon();

@@ -8,6 +8,8 @@
 
 #include "agent/info/clock.h"
 #include "agent/info/my_reg_key.h"
+#include "common/framework/seam.h"
+#include "tests/support/registry.h"
 #include "tools/uiauto/uiauto.h"
 
 namespace {
@@ -96,14 +98,10 @@ class IconTest : public ::testing::Test {
     g_shell_calls.clear();
     g_failures_left = 0;
     g_shell_ready = false;
-    old_notify_ = CNtifyIconWnd::SetNotifyIconCall(RecordingNotify);
-    old_ready_ = CNtifyIconWnd::SetShellReadyTest(FakeShellReady);
     icon_.Create(main_.hwnd());
   }
   void TearDown() override {
     icon_.Destroy();
-    CNtifyIconWnd::SetNotifyIconCall(old_notify_);
-    CNtifyIconWnd::SetShellReadyTest(old_ready_);
     if (agent_icon_) ::DestroyIcon(agent_icon_);
   }
   // What a click on the icon or its balloon sends.
@@ -111,12 +109,14 @@ class IconTest : public ::testing::Test {
     return ::SendMessageW(icon_.hwnd(), kIconCallbackMessage, id, event);
   }
 
+  // Before the icon window, so that they outlast it.
+  zu::ScopedOverride<zu::seams::ShellNotifyIconFn> notify_{zu::seams::shell_notify_icon,
+                                                          RecordingNotify};
+  zu::ScopedOverride<zu::seams::ShellReadyFn> ready_{zu::seams::shell_ready, FakeShellReady};
   MainWnd main_;
   FakeOwner owner_;
   CNtifyIconWnd icon_{owner_};
   HICON agent_icon_ = LoadAgentIcon();
-  CNtifyIconWnd::NotifyIconCall old_notify_ = nullptr;
-  CNtifyIconWnd::ShellReadyTest old_ready_ = nullptr;
 };
 
 TEST_F(IconTest, IconIsAddedWithTipAndRemovedAgain) {
@@ -217,10 +217,9 @@ TEST_F(IconTest, ClicksStartWhatTheBalloonAnnounced) {
       {BalloonKind::kImportant, false, L"page auto", false},
   };
   // "LastVisit" is written with a fixed clock, and put back afterwards.
-  std::wstring saved;
-  const bool had_visit = CMyRegKey().GetLastVisit(&saved);
+  zu::test::KeySnapshot user(HKEY_CURRENT_USER, kAgentUserKey);
   static int64_t now = 1300000000;
-  ClockSource old_clock = SetClockSource([] { return now; });
+  zu::ScopedOverride clock(zu::seams::clock_source, [] { return now; });
   for (const Row& r : rows) {
     SCOPED_TRACE(static_cast<int>(r.kind));
     CMyRegKey().SetLastVisit(L"2001-01-01-00:00");
@@ -233,14 +232,6 @@ TEST_F(IconTest, ClicksStartWhatTheBalloonAnnounced) {
     std::wstring visit;
     CMyRegKey().GetLastVisit(&visit);
     EXPECT_EQ(r.visit_stamped ? FormatTimeStamp(now) : L"2001-01-01-00:00", visit);
-  }
-  SetClockSource(old_clock);
-  if (had_visit) {
-    CMyRegKey().SetLastVisit(saved);
-  } else if (HKEY k; ::RegOpenKeyExW(HKEY_CURRENT_USER, kAgentUserKey, 0, KEY_SET_VALUE, &k) ==
-                     ERROR_SUCCESS) {
-    ::RegDeleteValueW(k, L"LastVisit");
-    ::RegCloseKey(k);
   }
 
   owner_.calls.clear();

@@ -14,7 +14,7 @@ zu_add_test(NAME options_tests
     ${CMAKE_CURRENT_LIST_DIR}/canvas_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/static_paint_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/agent.rc
-  LIBS zuagent
+  LIBS zuagent zutest
   LOCKS display  # its dialogs cover the middle of the screen
   TIMEOUT 600)
 

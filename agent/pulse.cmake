@@ -15,5 +15,5 @@ zu_add_test(NAME pulse_tests
     ${CMAKE_CURRENT_LIST_DIR}/pulse_generator_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/notify_icon_wnd_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/agent.rc
-  LIBS zupulse zuuiauto
+  LIBS zupulse zuuiauto zutest_agent
   LOCKS machine_state)

@@ -13,9 +13,10 @@ CInterruptive* g_receiver = nullptr;
 // A pulse can open a modal loop (a message box), which delivers further
 // ticks; those are dropped so that pulses never nest.
 bool g_in_pulse = false;
-CPulseGenerator::SetTimerCall g_set_timer = ::SetTimer;
 
 }  // namespace
+
+zu::seams::SetTimerFn zu::seams::set_timer = ::SetTimer;
 
 void CWorkWnd::CreateWorkWnd(HWND main_wnd, const wchar_t* name) {
   if (created()) return;
@@ -39,7 +40,7 @@ void CPulseGenerator::SetReceiver(CInterruptive* receiver) { g_receiver = receiv
 void CPulseGenerator::Start(HWND main_wnd, UINT period_ms) {
   Create(main_wnd);
   Stop();
-  if (!g_set_timer(hwnd(), kPulseTimerId, period_ms, &CPulseGenerator::OnTick))
+  if (!zu::seams::set_timer(hwnd(), kPulseTimerId, period_ms, &CPulseGenerator::OnTick))
     throw CTimerException("can't set timer");
   timer_running_ = true;
 }
@@ -48,12 +49,6 @@ void CPulseGenerator::Stop() {
   if (!timer_running_) return;
   if (IsWindow()) ::KillTimer(hwnd(), kPulseTimerId);
   timer_running_ = false;
-}
-
-CPulseGenerator::SetTimerCall CPulseGenerator::SetSetTimerCall(SetTimerCall call) {
-  SetTimerCall old = g_set_timer;
-  g_set_timer = call ? call : ::SetTimer;
-  return old;
 }
 
 LRESULT CWorkWnd::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {

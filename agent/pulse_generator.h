@@ -48,6 +48,13 @@ class CWorkWnd : public zu::Window {
 extern const wchar_t kPulseGeneratorName[];  // "ZU pulse generator"
 constexpr UINT_PTR kPulseTimerId = 1;
 
+// Seam (common/framework/seam.h): the call that sets the pulse timer,
+// ::SetTimer by default.
+namespace zu::seams {
+using SetTimerFn = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT, TIMERPROC);
+extern SetTimerFn set_timer;
+}  // namespace zu::seams
+
 class CPulseGenerator : public CWorkWnd {
  public:
   CPulseGenerator() = default;
@@ -63,11 +70,6 @@ class CPulseGenerator : public CWorkWnd {
   // Kills the timer when it runs.
   void Stop();
   bool running() const { return timer_running_; }
-
-  // Test seam: the call that sets the timer (SetTimer). Returns the
-  // previous one; nullptr puts the real one back.
-  using SetTimerCall = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT, TIMERPROC);
-  static SetTimerCall SetSetTimerCall(SetTimerCall call);
 
  protected:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;

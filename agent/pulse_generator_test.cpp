@@ -9,62 +9,10 @@
 #include "agent/info/clock.h"
 #include "agent/info/my_reg_key.h"
 #include "agent/schedule.h"
+#include "common/framework/seam.h"
+#include "tests/support/settings.h"
 
 namespace {
-
-// A per-user value set aside for a test and put back as it was.
-class SavedValue {
- public:
-  explicit SavedValue(const wchar_t* name) : name_(name), key_existed_(KeyExists()) {
-    DWORD size = 0;
-    present_ = ::RegGetValueW(HKEY_CURRENT_USER, kAgentUserKey, name, RRF_RT_ANY, &type_, nullptr,
-                              &size) == ERROR_SUCCESS;
-    data_.resize(size);
-    if (present_)
-      ::RegGetValueW(HKEY_CURRENT_USER, kAgentUserKey, name, RRF_RT_ANY | RRF_NOEXPAND, &type_,
-                     data_.data(), &size);
-    Set(0, nullptr, 0);
-  }
-  ~SavedValue() {
-    Set(present_ ? type_ : 0, data_.data(), static_cast<DWORD>(data_.size()));
-    if (!key_existed_) DeleteKeyIfEmpty();
-  }
-  static bool KeyExists() {
-    HKEY k = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kAgentUserKey, 0, KEY_READ, &k) != ERROR_SUCCESS)
-      return false;
-    ::RegCloseKey(k);
-    return true;
-  }
-  static void DeleteKeyIfEmpty() {
-    HKEY k = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kAgentUserKey, 0, KEY_READ, &k) != ERROR_SUCCESS) return;
-    DWORD subkeys = 1, values = 1;
-    ::RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                       nullptr, nullptr, nullptr);
-    ::RegCloseKey(k);
-    if (subkeys == 0 && values == 0) ::RegDeleteKeyW(HKEY_CURRENT_USER, kAgentUserKey);
-  }
-  // Type 0 deletes the value.
-  void Set(DWORD type, const void* data, DWORD bytes) const {
-    if (type == 0) {
-      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kAgentUserKey, name_);
-      return;
-    }
-    ::RegSetKeyValueW(HKEY_CURRENT_USER, kAgentUserKey, name_, type, data, bytes);
-  }
-  void SetString(const std::wstring& s) const {
-    Set(REG_SZ, s.c_str(), static_cast<DWORD>((s.size() + 1) * sizeof(wchar_t)));
-  }
-  void SetDword(DWORD n) const { Set(REG_DWORD, &n, sizeof(n)); }
-
- private:
-  const wchar_t* name_;
-  bool key_existed_;
-  bool present_ = false;
-  DWORD type_ = 0;
-  std::vector<BYTE> data_;
-};
 
 int64_t g_now = 0;
 int64_t FixedClock() { return g_now; }
@@ -81,19 +29,14 @@ std::wstring StoredLastExecute() {
 class StoredScheduleTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    old_clock_ = SetClockSource(FixedClock);
-    old_box_ = SetClockErrorBox(CountBox);
+    zu::test::DeleteUserValue(L"LastExecute");
+    zu::test::DeleteUserValue(L"_Debug_PulseInterval");
     g_now = 1300000000;  // 2011-03-13
     g_boxes = 0;
   }
-  void TearDown() override {
-    SetClockSource(old_clock_);
-    SetClockErrorBox(old_box_);
-  }
-  SavedValue last_execute_{L"LastExecute"};
-  SavedValue pulse_interval_{L"_Debug_PulseInterval"};
-  ClockSource old_clock_ = nullptr;
-  ClockErrorBox old_box_ = nullptr;
+  zu::test::KeySnapshot user_{HKEY_CURRENT_USER, kAgentUserKey};
+  zu::ScopedOverride<ClockSource> clock_{zu::seams::clock_source, FixedClock};
+  zu::ScopedOverride<ClockErrorBox> box_{zu::seams::clock_error_box, CountBox};
 };
 
 TEST_F(StoredScheduleTest, FollowsTheStoredStamp) {
@@ -115,9 +58,9 @@ TEST_F(StoredScheduleTest, FollowsTheStoredStamp) {
   for (Row& r : rows) {
     SCOPED_TRACE(r.what);
     if (r.present)
-      last_execute_.SetString(r.stored);
+      zu::test::SetUserString(L"LastExecute", r.stored);
     else
-      last_execute_.Set(0, nullptr, 0);
+      zu::test::DeleteUserValue(L"LastExecute");
     const std::wstring before = StoredLastExecute();
     CCheckSchedule schedule(3);
     schedule.SetIntervalDays(1);
@@ -137,13 +80,13 @@ TEST_F(StoredScheduleTest, BrokenClockIsNeverDueAndWritesNothing) {
 
 TEST_F(StoredScheduleTest, DebugPulseInterval) {
   EXPECT_EQ(300000u, ReadPulsePeriod());
-  pulse_interval_.SetDword(60000);
+  zu::test::SetUserDword(L"_Debug_PulseInterval", 60000);
   EXPECT_EQ(60000u, ReadPulsePeriod());
-  pulse_interval_.SetDword(0);  // would spin every 10 ms
+  zu::test::SetUserDword(L"_Debug_PulseInterval", 0);  // would spin every 10 ms
   EXPECT_EQ(1000u, ReadPulsePeriod());
-  pulse_interval_.SetDword(0xFFFFFFFF);  // beyond what a window timer takes
+  zu::test::SetUserDword(L"_Debug_PulseInterval", 0xFFFFFFFF);  // beyond what a window timer takes
   EXPECT_EQ(0x7FFFFFFFu, ReadPulsePeriod());
-  pulse_interval_.SetString(L"60000");  // not a DWORD
+  zu::test::SetUserString(L"_Debug_PulseInterval", L"60000");  // not a DWORD
   EXPECT_EQ(300000u, ReadPulsePeriod());
 }
 
@@ -204,14 +147,13 @@ UINT_PTR WINAPI FailingSetTimer(HWND, UINT_PTR, UINT, TIMERPROC) { return 0; }
 TEST(PulseGenerator, TimerFailureIsRaised) {
   MainWnd main;
   CPulseGenerator generator;
-  auto old = CPulseGenerator::SetSetTimerCall(FailingSetTimer);
+  zu::ScopedOverride set_timer(zu::seams::set_timer, FailingSetTimer);
   try {
     generator.Start(main.hwnd(), 100);
     ADD_FAILURE() << "no exception";
   } catch (const CTimerException& e) {
     EXPECT_STREQ("can't set timer", e.what());
   }
-  CPulseGenerator::SetSetTimerCall(old);
   EXPECT_FALSE(generator.running());
 }
 

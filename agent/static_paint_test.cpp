@@ -10,8 +10,8 @@ using std::min;
 #include <gdiplus.h>
 
 #include "agent/canvas.h"
-#include "agent/canvas_test_support.h"
 #include "agent/resource.h"
+#include "tests/support/bitmap.h"
 
 namespace {
 
@@ -100,7 +100,7 @@ TEST_F(StaticPaintTest, IconKindPaintsTheIcon) {
 }
 
 TEST_F(StaticPaintTest, CanvasKindTakesThePictureSizeAndPaintsIt) {
-  ASSERT_TRUE(zu_test::WriteBitmapFile(path_, 40, 30, [](int x, int) {
+  ASSERT_TRUE(zu::test::WriteBitmapFile(path_, 40, 30, [](int x, int) {
     return x < 20 ? RGB(200, 10, 10) : RGB(10, 10, 200);
   }));
   CCanvas canvas(parent_.hwnd(), path_);

@@ -1,8 +1,10 @@
 #include "agent/update_check.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -11,42 +13,41 @@
 #include "agent/info/clock.h"
 #include "agent/info/my_reg_key.h"
 #include "agent/info/settings.h"
-#include "agent/info/settings_test_support.h"
 #include "agent/resource.h"
+#include "tests/support/settings.h"
+#include "tests/support/text.h"
+#include "tests/loopback_http.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& w) {
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(n, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, s.data(), n, nullptr, nullptr);
-  s.resize(n - 1);
-  return s;
-}
+using zu::test::Utf8;
 
 constexpr wchar_t kFuture[] = L"2099-1-1-0:0-GMT";
 constexpr wchar_t kPast[] = L"2001-1-1-0:0-GMT";
 
-// Information files in a folder of their own, which is also the address
-// base that serial redirects are read against. The world around the check
+// Information files in a folder of their own, served over loopback HTTP;
+// the server's address is the base that serial redirects are read against
+// (addresses from the files are web addresses). The world around the check
 // is recorded instead of shown.
 class CheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    zu_test::UserKeySnapshot::Clear();
+    zu::test::ClearUserValues();
     ::SHCreateDirectoryExW(nullptr, settings_.app_dir().c_str(), nullptr);
     wchar_t tmp[MAX_PATH + 1] = {};
     ::GetTempPathW(MAX_PATH, tmp);
     dir_ = std::wstring(tmp) + L"zu-check-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
     ::CreateDirectoryW(dir_.c_str(), nullptr);
-    SetOption(L"Setting", L"InfoFileURLBase", dir_);
+    ASSERT_TRUE(server_.ok());
+    base_ = server_.Url("/");
+    SetOption(L"Setting", L"InfoFileURLBase", base_);
 
     world_.connected = [this] { return connected_; };
     world_.auto_check_on = [] { return true; };
     world_.disable_button = [this] { return disable_button_; };
     world_.own_info_file = [this] {
       ++own_loads_;
-      return dir_ + L"own.xml";
+      return base_ + L"own.xml";
     };
     world_.reachable = [this](const std::wstring& url) {
       probed_.push_back(url);
@@ -91,9 +92,20 @@ class CheckTest : public ::testing::Test {
   }
   void Visited() { ASSERT_TRUE(StampLastVisit()); }
 
-  zu_test::UserKeySnapshot user_;
-  zu_test::SettingsFileAside settings_;
-  std::wstring dir_;
+  // A file of the folder for each path; 404 for one that is missing.
+  zu_test::LoopbackHttpServer::Reply Serve(const std::string& path) const {
+    std::ifstream in((dir_ + std::wstring(path.begin() + 1, path.end())).c_str(),
+                     std::ios::binary);
+    if (!in) return zu_test::LoopbackHttpServer::Reply::With(404, "");
+    return zu_test::LoopbackHttpServer::Reply::With(
+        200, std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+  }
+
+  zu::test::KeySnapshot user_{HKEY_CURRENT_USER, kAgentUserKey};
+  zu::test::SettingsFileAside settings_;
+  std::wstring dir_, base_;
+  zu_test::LoopbackHttpServer server_{
+      [this](const zu_test::LoopbackHttpServer::Request& r) { return Serve(r.path); }};
   std::vector<std::wstring> files_;
   CheckWorld world_;
   bool connected_ = true;
@@ -133,7 +145,7 @@ TEST_F(CheckTest, BalloonFollowsTheFileAndLastVisit) {
        std::nullopt},
   };
   for (const Case& c : cases) {
-    zu_test::UserKeySnapshot::Clear();
+    zu::test::ClearUserValues();
     if (c.visited) Visited();
     Write(L"own.xml", c.xml);
     const CheckResult r = RunUpdateCheck(kOwnInfoFile, world_);
@@ -167,7 +179,7 @@ TEST_F(CheckTest, FileFailuresAreSilentButTheCheckCounts) {
   Write(L"own.xml", L"<i><lastupdate>");  // not well-formed
   EXPECT_FALSE(RunUpdateCheck(kOwnInfoFile, world_).balloon);
   EXPECT_FALSE(Stored(L"LastExecute").empty());
-  EXPECT_FALSE(RunUpdateCheck(dir_ + L"missing.xml", world_).balloon);
+  EXPECT_FALSE(RunUpdateCheck(base_ + L"missing.xml", world_).balloon);
   EXPECT_TRUE(messages_.empty());
 }
 
@@ -211,7 +223,7 @@ TEST_F(CheckTest, DownloadableModulesGiveRecommended) {
   // The module list may live in a file of its own, which then decides.
   installed_.erase(L"NEW1");
   Write(L"esd.xml", L"<i/>");
-  Write(L"own.xml", L"<i>" + esd + module + L"<urlesdinfo>" + dir_ + L"esd.xml</urlesdinfo></i>");
+  Write(L"own.xml", L"<i>" + esd + module + L"<urlesdinfo>" + base_ + L"esd.xml</urlesdinfo></i>");
   EXPECT_FALSE(RunUpdateCheck(kOwnInfoFile, world_).balloon);
   Write(L"esd.xml", L"<i>" + module + L"</i>");
   EXPECT_EQ(RunUpdateCheck(kOwnInfoFile, world_).balloon, BalloonKind::kRecommended);
@@ -287,13 +299,13 @@ TEST_F(CheckTest, SupportPageOutcomes) {
   };
   Write(L"r.xml", L"<i><urlauto>http://s/auto</urlauto></i>");
   for (const Case& c : cases) {
-    zu_test::UserKeySnapshot::Clear();
+    zu::test::ClearUserValues();
     ::DeleteFileW((dir_ + L"own.xml").c_str());
     if (!c.own.empty()) Write(L"own.xml", c.own);
     SetOption(L"Option", L"URLForInvalidSupportPage", c.invalid_page);
     SetOption(L"Option", L"URLForInvalidInfoFile", c.invalid_info);
     reachable_.clear();
-    for (const std::wstring& r : c.reachable) reachable_[r == L"@r" ? dir_ + L"r.xml" : r] = true;
+    for (const std::wstring& r : c.reachable) reachable_[r == L"@r" ? base_ + L"r.xml" : r] = true;
     opened_.clear();
     messages_.clear();
     EXPECT_FALSE(OpenSupportPage(false, world_)) << c.what;
@@ -308,12 +320,50 @@ TEST_F(CheckTest, SupportPageOutcomes) {
 TEST_F(CheckTest, SupportPageFollowsOneRedirect) {
   Write(L"own.xml", L"<i><serial>r.xml</serial></i>");
   Write(L"r.xml", L"<i><urlauto>http://s/auto</urlauto><serial>x.xml</serial></i>");
-  reachable_[dir_ + L"r.xml"] = true;
+  reachable_[base_ + L"r.xml"] = true;
   reachable_[L"http://s/auto"] = true;
   EXPECT_TRUE(OpenSupportPage(true, world_));
   EXPECT_EQ(opened_, std::vector<std::wstring>{L"http://s/auto"});
   EXPECT_EQ(Stored(L"SupportpageAutoURL"), L"http://s/auto");
-  EXPECT_EQ(probed_, (std::vector<std::wstring>{dir_ + L"r.xml", L"http://s/auto"}));
+  EXPECT_EQ(probed_, (std::vector<std::wstring>{base_ + L"r.xml", L"http://s/auto"}));
+}
+
+// Pages from the file, the settings or an earlier version's store that are
+// no web addresses are neither stored, probed nor opened.
+TEST_F(CheckTest, PagesOfOtherSchemesNeverReachTheBrowser) {
+  const std::wstring program = L"file:///C:/windows/system32/notepad.exe";
+  Write(L"own.xml", L"<i><lastupdate>" + std::wstring(kFuture) + L"</lastupdate><urlauto>" +
+                        program + L"</urlauto><urlmanual>javascript:alert(1)</urlmanual></i>");
+  EXPECT_EQ(RunUpdateCheck(kOwnInfoFile, world_).balloon, BalloonKind::kRecommended);
+  EXPECT_TRUE(Stored(L"SupportpageAutoURL").empty());
+  EXPECT_TRUE(Stored(L"SupportpageManualURL").empty());
+
+  ASSERT_TRUE(CMyRegKey().SetSupportPageURL(program, true));  // left by an earlier version
+  SetOption(L"Option", L"URLForInvalidInfoFile", program);
+  SetOption(L"Option", L"URLForInvalidSupportPage", L"C:\\windows\\notepad.exe");
+  own_loads_ = 0;
+  EXPECT_FALSE(OpenSupportPage(true, world_));
+  EXPECT_EQ(own_loads_, 1) << "the stored page was not taken";
+  EXPECT_FALSE(OpenSupportPage(false, world_));
+  ::DeleteFileW((dir_ + L"own.xml").c_str());
+  EXPECT_FALSE(OpenSupportPage(false, world_));
+  EXPECT_TRUE(opened_.empty());
+  EXPECT_TRUE(probed_.empty());
+  EXPECT_EQ(messages_, (std::vector<UINT>{IDS_SUPPORT_PAGE_FAILED, IDS_SUPPORT_PAGE_FAILED,
+                                          IDS_SERVER_UNREACHABLE}));
+}
+
+// An empty page element clears the stored page, so a visit goes on to the
+// fallback pages.
+TEST_F(CheckTest, AnEmptyPageElementClearsTheStoredPage) {
+  ASSERT_TRUE(CMyRegKey().SetSupportPageURL(L"http://s/old", false));
+  Write(L"own.xml", L"<i><urlmanual></urlmanual></i>");
+  SetOption(L"Option", L"URLForInvalidSupportPage", L"http://f/page");
+  reachable_[L"http://f/page"] = true;
+  EXPECT_FALSE(OpenSupportPage(false, world_));
+  EXPECT_TRUE(Stored(L"SupportpageManualURL").empty());
+  EXPECT_EQ(opened_, std::vector<std::wstring>{L"http://f/page"});
+  EXPECT_TRUE(messages_.empty());
 }
 
 }  // namespace

@@ -8,21 +8,26 @@
 
 #include "common/autorun_seams.h"
 #include "common/framework/com.h"
+#include "common/framework/seam.h"
 #include "common/platform.h"
-#include "common/platform_test_support.h"
 #include "common/registry.h"
 #include "common/task_scheduler.h"
-#include "common/task_scheduler_fake.h"
+#include "tests/support/files.h"
+#include "tests/support/process.h"
+#include "tests/support/registry.h"
+#include "tests/support/task_scheduler_fake.h"
 
 namespace {
 
-using zu::testing::FinishChild;
-using zu::testing::IsChild;
-using zu::testing::kChildPassed;
-using zu::testing::ReadRaw;
-using zu::testing::RunChild;
-using zu::testing::SavedValue;
-using zu::testing::Sz;
+using zu::test::FakeScheduler;
+using zu::test::FinishChild;
+using zu::test::IsChild;
+using zu::test::kChildPassed;
+using zu::test::KeySnapshot;
+using zu::test::ReadRaw;
+using zu::test::RunChild;
+using zu::test::Sz;
+using zu::test::WriteRaw;
 
 constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kRunValue[] = L"ZEFO Update 4";
@@ -32,7 +37,7 @@ constexpr wchar_t kLabCommand[] = L"\"C:\\Program Files\\Vexa\\ZEFO Update 4\\ZE
 bool Xp() { return false; }
 bool Vista() { return true; }
 
-zu::fake::Scheduler* g_scheduler = nullptr;
+FakeScheduler* g_scheduler = nullptr;
 bool g_com_ready_at_create = false;
 
 HRESULT FakeService(ITaskService** service) {
@@ -46,21 +51,16 @@ HRESULT FakeService(ITaskService** service) {
 // real ones back afterwards.
 class Seams {
  public:
-  Seams(bool vista, zu::fake::Scheduler* scheduler)
-      : version_(zu::seams::is_vista_or_later), service_(zu::seams::create_task_service) {
-    zu::seams::is_vista_or_later = vista ? &Vista : &Xp;
-    zu::seams::create_task_service = &FakeService;
+  Seams(bool vista, FakeScheduler* scheduler)
+      : version_(zu::seams::is_vista_or_later, vista ? &Vista : &Xp),
+        service_(zu::seams::create_task_service, &FakeService) {
     g_scheduler = scheduler;
   }
-  ~Seams() {
-    zu::seams::is_vista_or_later = version_;
-    zu::seams::create_task_service = service_;
-    g_scheduler = nullptr;
-  }
+  ~Seams() { g_scheduler = nullptr; }
 
  private:
-  zu::seams::IsVistaOrLaterFn version_;
-  zu::seams::CreateTaskServiceFn service_;
+  zu::ScopedOverride<zu::seams::IsVistaOrLaterFn> version_;
+  zu::ScopedOverride<zu::seams::CreateTaskServiceFn> service_;
 };
 
 class ProgramFilesGuard {
@@ -80,7 +80,7 @@ class ProgramFilesGuard {
   std::wstring saved_;
 };
 
-std::optional<zu::testing::RawValue> RunValue() {
+std::optional<zu::test::RawValue> RunValue() {
   return ReadRaw(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
 }
 
@@ -92,7 +92,7 @@ TEST(AgentAutorunCommandTest, ExpandsTheProgramFilesFolder) {
 }
 
 TEST(AgentAutorunCommandTest, OverlongOrMissingFolderIsRefusedNotTruncated) {
-  SavedValue run(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
+  KeySnapshot run(HKEY_LOCAL_MACHINE, kRunKey);
   ProgramFilesGuard guard;
   const std::wstring longest = L"C:\\" + std::wstring(252, L'p');
   guard.Set(longest);
@@ -103,12 +103,12 @@ TEST(AgentAutorunCommandTest, OverlongOrMissingFolderIsRefusedNotTruncated) {
   EXPECT_EQ(AgentAutorunCommand(), L"");
 
   // Nothing gets registered with a broken path.
-  zu::testing::WriteRaw(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, Sz(L"before"));
+  WriteRaw(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, Sz(L"before"));
   {
     Seams xp(false, nullptr);
     EXPECT_FALSE(RegisterAutorun(L"/Stationary"));
   }
-  zu::fake::Scheduler scheduler;
+  FakeScheduler scheduler;
   {
     Seams vista(true, &scheduler);
     EXPECT_FALSE(RegisterAutorun(L"/Stationary"));
@@ -123,7 +123,7 @@ TEST(AgentAutorunCommandTest, OverlongOrMissingFolderIsRefusedNotTruncated) {
 
 class RunValueTest : public ::testing::Test {
  protected:
-  SavedValue run_{HKEY_LOCAL_MACHINE, kRunKey, kRunValue};
+  KeySnapshot run_{HKEY_LOCAL_MACHINE, kRunKey};
   Seams xp_{false, nullptr};
 };
 
@@ -151,12 +151,12 @@ TEST_F(RunValueTest, UnregistrationDeletesTheValue) {
 // --- from Vista on: the logon task, against the test double ----------------------
 
 TEST(LogonTaskAutorunTest, RegistrationRunsTheAgentCommandWithTheArgument) {
-  zu::fake::Scheduler scheduler;
+  FakeScheduler scheduler;
   Seams vista(true, &scheduler);
   g_com_ready_at_create = false;
   ASSERT_TRUE(RegisterAutorun(L"/Stationary"));
   EXPECT_TRUE(g_com_ready_at_create);
-  const zu::fake::StoredTask* task = scheduler.Task(zu::kTaskFolderPath, zu::kTaskName);
+  const zu::test::StoredTask* task = scheduler.Task(zu::kTaskFolderPath, zu::kTaskName);
   ASSERT_NE(task, nullptr);
   EXPECT_EQ(task->properties.at(L"Action1.Path"), kLabCommand);
   EXPECT_EQ(task->properties.at(L"Action1.Arguments"), L"/Stationary");
@@ -175,7 +175,7 @@ TEST(LogonTaskAutorunTest, RegistrationRunsTheAgentCommandWithTheArgument) {
 }
 
 TEST(LogonTaskAutorunTest, ComIsOnlyInitialisedForTheCall) {
-  zu::fake::Scheduler scheduler;
+  FakeScheduler scheduler;
   Seams vista(true, &scheduler);
   HRESULT after_register = E_FAIL, after_read = E_FAIL;
   bool registered = false, read = false;
@@ -248,9 +248,9 @@ TEST(RealPlatformTest, WineSchedulerAnswersConsistentlyAndIsLeftClean) {
 // --- children: a standard user, and Windows XP as Wine reports it ------------------
 
 TEST(StandardUserAutorunTest, RegistrationNeedsAdministratorRights) {
-  SavedValue run(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
-  zu::testing::WriteRaw(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, Sz(L"\"C:\\x.exe\"  /S"));
-  zu::UniqueHandle token = zu::testing::NonAdminToken();
+  KeySnapshot run(HKEY_LOCAL_MACHINE, kRunKey);
+  WriteRaw(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, Sz(L"\"C:\\x.exe\"  /S"));
+  zu::UniqueHandle token = zu::test::NonAdminToken();
   ASSERT_TRUE(token);
   EXPECT_EQ(RunChild(L"DISABLED_StandardUserAutorunChild.*", L"standard-user-autorun", token.get()),
             kChildPassed);
@@ -268,7 +268,7 @@ TEST(DISABLED_StandardUserAutorunChild, ChangesNothing) {
     EXPECT_TRUE(ReadAutorunCommand(&text));  // reading needs no rights
     EXPECT_EQ(text, L"\"C:\\x.exe\"  /S");
   }
-  zu::fake::Scheduler scheduler;
+  FakeScheduler scheduler;
   scheduler.AddTask(zu::kTaskFolderPath, zu::kTaskName, {L"/S"});
   {
     Seams vista(true, &scheduler);
@@ -284,12 +284,12 @@ TEST(DISABLED_StandardUserAutorunChild, ChangesNothing) {
 // Version "winxp"; a copy of this program under its own name keeps the
 // setting away from every other process of the prefix.
 TEST(XpAutorunTest, RunValueBranchOnARealXpReport) {
-  SavedValue run(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
+  KeySnapshot run(HKEY_LOCAL_MACHINE, kRunKey);
   wchar_t temp[MAX_PATH];
   ASSERT_GT(::GetTempPathW(MAX_PATH, temp), 0u);
   const std::wstring name = L"zu_platform_tests_xp.exe";
   const std::wstring copy = std::wstring(temp) + name;
-  ASSERT_TRUE(::CopyFileW(zu::testing::ThisProgram().c_str(), copy.c_str(), FALSE));
+  ASSERT_TRUE(::CopyFileW(zu::test::ThisProgram().c_str(), copy.c_str(), FALSE));
   const std::wstring app_key = L"Software\\Wine\\AppDefaults\\" + name;
   ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, app_key, L"Version", L"winxp"));
   const DWORD code = RunChild(L"DISABLED_XpChild.*", L"xp", nullptr, copy);

@@ -6,6 +6,6 @@ target_link_libraries(zucommon PUBLIC shell32 advapi32)
 # App Paths registration (put back afterwards).
 zu_add_test(NAME browser_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/browser_test.cpp
-  LIBS zucommon
+  LIBS zucommon zutest
   LOCKS machine_state)
 add_dependencies(browser_tests zurecord)

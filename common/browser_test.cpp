@@ -5,14 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <map>
 #include <optional>
-#include <sstream>
-#include <vector>
 
-#include "common/framework/handle.h"
+#include "tests/support/files.h"
+#include "tests/support/registry.h"
+#include "tests/support/text.h"
 
 namespace {
+
+using zu::test::BinDir;
+using zu::test::KeySnapshot;
+using zu::test::ReadFileBytes;
+using zu::test::Utf16;
 
 TEST(PlanBrowserLaunch, LocationDecidesBetweenBrowserAndShell) {
   const std::wstring page = L"http://support.example/page?a=1&b=2";
@@ -46,13 +50,6 @@ TEST(PlanBrowserLaunch, UnexpandableLocationLeavesThePageToTheShell) {
 // ---- End to end: the browser is the recorder program, which writes its
 // command line to the file named by ZU_RECORD_FILE.
 
-std::wstring BinDir() {
-  wchar_t path[MAX_PATH];
-  DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring s(path, n);
-  return s.substr(0, s.rfind(L'\\'));
-}
-
 std::wstring TempDir() {
   wchar_t path[MAX_PATH];
   DWORD n = ::GetTempPathW(MAX_PATH, path);
@@ -71,70 +68,8 @@ void SetEnv(const wchar_t* name, const std::optional<std::wstring>& v) {
   ::SetEnvironmentVariableW(name, v ? v->c_str() : nullptr);
 }
 
-// All values of one key, put back on destruction.
-class KeySnapshot {
- public:
-  KeySnapshot(HKEY root, std::wstring subkey) : root_(root), subkey_(std::move(subkey)) {
-    zu::UniqueRegKey key;
-    if (::RegOpenKeyExW(root_, subkey_.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
-    existed_ = true;
-    for (DWORD i = 0;; ++i) {
-      wchar_t name[16384];
-      DWORD name_len = 16384, type = 0, bytes = 0;
-      if (::RegEnumValueW(key.get(), i, name, &name_len, nullptr, &type, nullptr, &bytes) !=
-          ERROR_SUCCESS)
-        break;
-      std::vector<BYTE> data(bytes + 2);
-      name_len = 16384;
-      ::RegEnumValueW(key.get(), i, name, &name_len, nullptr, &type, data.data(), &bytes);
-      data.resize(bytes);
-      values_[name] = {type, data};
-    }
-  }
-  ~KeySnapshot() {
-    ::RegDeleteTreeW(root_, subkey_.c_str());
-    ::RegDeleteKeyW(root_, subkey_.c_str());
-    if (!existed_) return;
-    zu::UniqueRegKey key;
-    ::RegCreateKeyExW(root_, subkey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
-                      nullptr);
-    for (const auto& [name, v] : values_)
-      ::RegSetValueExW(key.get(), name.c_str(), 0, v.first, v.second.data(),
-                       static_cast<DWORD>(v.second.size()));
-  }
-  KeySnapshot(const KeySnapshot&) = delete;
-  KeySnapshot& operator=(const KeySnapshot&) = delete;
-
- private:
-  HKEY root_;
-  std::wstring subkey_;
-  bool existed_ = false;
-  std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>> values_;
-};
-
 void SetDefaultValue(HKEY root, const std::wstring& subkey, const std::wstring& text) {
-  zu::UniqueRegKey key;
-  ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                             nullptr, key.put(), nullptr));
-  ASSERT_EQ(
-      ERROR_SUCCESS,
-      ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
-}
-
-std::wstring ReadUtf8File(const std::wstring& path) {
-  zu::UniqueResource<zu::FileHandleTraits> f(::CreateFileW(path.c_str(), GENERIC_READ,
-                                                           FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                           nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!f) return L"";
-  std::string bytes(65536, '\0');
-  DWORD got = 0;
-  ::ReadFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  bytes.resize(got);
-  std::wstring text(bytes.size(), L'\0');
-  text.resize(::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                    text.data(), static_cast<int>(text.size())));
-  return text;
+  ASSERT_TRUE(zu::test::SetRegString(root, subkey, L"", text));
 }
 
 class OpenInBrowserTest : public ::testing::Test {
@@ -158,7 +93,7 @@ class OpenInBrowserTest : public ::testing::Test {
   // The first command line the recorder wrote, or empty after a while.
   std::wstring WaitForRecord() {
     for (int i = 0; i < 300; ++i) {
-      std::wstring text = ReadUtf8File(record_);
+      std::wstring text = Utf16(ReadFileBytes(record_));
       size_t end = text.find(L'\n');
       if (end != std::wstring::npos) return text.substr(0, end);
       ::Sleep(50);
@@ -222,8 +157,7 @@ TEST_F(OpenInBrowserTest, LowerCaseMacroIsStartedAsWritten) {
 
 TEST_F(OpenInBrowserTest, WithoutABrowserTheShellOpensTheAddress) {
   std::wstring doc = MakeDocument();
-  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kBrowserAppPathKey);
-  ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kBrowserAppPathKey);
+  app_path_.Clear();
   OpenInBrowser(doc);
   std::wstring line = WaitForRecord();
   EXPECT_NE(std::wstring::npos, line.find(L"--document")) << line;

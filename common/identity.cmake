@@ -12,12 +12,12 @@ zu_add_test(NAME identity_tests
     identity_rules_test.cpp
     identity_test.cpp
     installed_components_test.cpp
-  LIBS zucommon
+  LIBS zucommon zutest
   LOCKS machine_state)
 
 # The same WMI tests against made-up firmware values (skipped without root).
 add_test(NAME identity_fake_smbios_tests
-  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/fake_smbios_test.sh
+  COMMAND bash ${ZU_FAKE_SMBIOS}
           ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:identity_tests>)
 set_tests_properties(identity_fake_smbios_tests PROPERTIES
   RESOURCE_LOCK machine_state SKIP_RETURN_CODE 77 TIMEOUT 600

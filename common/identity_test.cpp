@@ -4,12 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "common/registry.h"
+#include "tests/support/registry.h"
 
 namespace {
 
@@ -109,49 +108,18 @@ class FailingProperty : public CWmiSession {
   std::wstring property_;
 };
 
-// Puts the cache key back as it was: its values, or no key (and no new
+// The cache key is put back as it was: its values, or no key (and no new
 // parent keys) at all.
 class IdentityCacheTest : public ::testing::Test {
  protected:
-  const std::vector<std::wstring> keys_ = {L"SOFTWARE\\Vexa Corporation",
-                                           L"SOFTWARE\\Vexa Corporation\\ZEFO Update",
-                                           kIdentityCacheKey};
-  const std::vector<std::wstring> names_ = {kCacheModelName, kCacheIdentifyingNumber,
-                                            kCacheBiosVersion};
-  std::vector<bool> existed_;
-  std::vector<std::optional<std::pair<DWORD, std::vector<BYTE>>>> saved_;
-
+  static constexpr const wchar_t* kNames[] = {kCacheModelName, kCacheIdentifyingNumber,
+                                              kCacheBiosVersion};
   void SetUp() override {
-    for (const std::wstring& k : keys_) {
-      HKEY h;
-      existed_.push_back(::RegOpenKeyExW(HKEY_CURRENT_USER, k.c_str(), 0, KEY_READ, &h) == 0);
-      if (existed_.back()) ::RegCloseKey(h);
-    }
-    for (const std::wstring& n : names_) {
-      std::vector<BYTE> data(4096);
-      DWORD type = 0, size = static_cast<DWORD>(data.size());
-      if (::RegGetValueW(HKEY_CURRENT_USER, kIdentityCacheKey, n.c_str(), RRF_RT_ANY |
-                         RRF_NOEXPAND, &type, data.data(), &size) == ERROR_SUCCESS) {
-        data.resize(size);
-        saved_.emplace_back(std::make_pair(type, data));
-      } else {
-        saved_.emplace_back();
-      }
+    for (const wchar_t* n : kNames)
       ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, kIdentityCacheKey, n, L"sentinel"));
-    }
   }
-  void TearDown() override {
-    for (std::size_t i = 0; i < names_.size(); ++i) {
-      if (saved_[i])
-        ::RegSetKeyValueW(HKEY_CURRENT_USER, kIdentityCacheKey, names_[i].c_str(),
-                          saved_[i]->first, saved_[i]->second.data(),
-                          static_cast<DWORD>(saved_[i]->second.size()));
-      else
-        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kIdentityCacheKey, names_[i].c_str());
-    }
-    for (std::size_t i = keys_.size(); i-- > 0;)  // innermost first
-      if (!existed_[i]) ::RegDeleteKeyW(HKEY_CURRENT_USER, keys_[i].c_str());
-  }
+  zu::test::KeySnapshot cache_{HKEY_CURRENT_USER, kIdentityCacheKey};
+
   static std::wstring Get(const wchar_t* name) {
     wchar_t buf[300] = {};
     DWORD size = sizeof(buf);
@@ -189,7 +157,7 @@ TEST_F(IdentityCacheTest, WritesNothingWithoutAConnection) {
   // Relies on the caller's apartment: on a thread without one WMI is out
   // of reach.
   std::thread([] { CacheIdentity(); }).join();
-  for (const std::wstring& n : names_) EXPECT_EQ(L"sentinel", Get(n.c_str()));
+  for (const wchar_t* n : kNames) EXPECT_EQ(L"sentinel", Get(n));
 }
 
 }  // namespace

@@ -18,7 +18,6 @@ zu_add_test(NAME install_tests
     ${CMAKE_CURRENT_LIST_DIR}/authenticode_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/patch_list_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/patch_installer_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/platform_test_support.cpp
-  LIBS zucommon zutestpki zulab
+  LIBS zucommon zutest
   LOCKS machine_state)
 add_dependencies(install_tests zu_test_pki)

@@ -6,52 +6,18 @@
 
 #include <string>
 
+#include "tests/support/registry.h"
+
 namespace {
 
 const std::wstring kRoot = kSharedInfoKey;
-const wchar_t kVendor[] = L"SOFTWARE\\Vexa Corporation";
-const wchar_t kTests[] = L"SOFTWARE\\ZEFO Tests";
-const wchar_t kBackup[] = L"SOFTWARE\\ZEFO Tests\\Shared Info backup";
 
-bool KeyExists(const std::wstring& path) {
-  HKEY k;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &k)) return false;
-  ::RegCloseKey(k);
-  return true;
-}
-
-bool CopyTree(const std::wstring& from, const std::wstring& to) {
-  HKEY src, dst;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, from.c_str(), 0, KEY_READ, &src)) return false;
-  bool ok = !::RegCreateKeyExW(HKEY_LOCAL_MACHINE, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                               nullptr, &dst, nullptr);
-  if (ok) {
-    ok = !::RegCopyTreeW(src, nullptr, dst);
-    ::RegCloseKey(dst);
-  }
-  ::RegCloseKey(src);
-  return ok;
-}
-
-// The database is machine state: what was there waits under a backup key
-// (which also survives a crashed run) and is put back at the end.
+// The database is machine state: each test starts without it, and what
+// was there is put back afterwards.
 class InstalledComponentsTest : public ::testing::Test {
  protected:
-  static inline bool vendor_existed_ = false;
-  static void SetUpTestSuite() {
-    vendor_existed_ = KeyExists(kVendor);
-    if (!KeyExists(kBackup) && KeyExists(kRoot)) {
-      ASSERT_TRUE(CopyTree(kRoot, kBackup));
-    }
-  }
-  static void TearDownTestSuite() {
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRoot.c_str());
-    if (KeyExists(kBackup) && CopyTree(kBackup, kRoot))
-      ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kBackup);
-    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kTests);
-    if (!vendor_existed_) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kVendor);
-  }
-  void SetUp() override { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRoot.c_str()); }
+  void SetUp() override { shared_info_.Clear(); }
+  zu::test::KeySnapshot shared_info_{HKEY_LOCAL_MACHINE, kRoot};
 
   static void Raw(const std::wstring& key, const wchar_t* name, DWORD type, const void* data,
                   DWORD bytes) {

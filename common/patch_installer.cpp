@@ -7,6 +7,7 @@
 #include "common/authenticode.h"
 #include "common/framework/handle.h"
 #include "common/registry.h"
+#include "common/update_folder.h"
 
 using namespace patch_list;
 
@@ -15,7 +16,7 @@ namespace {
 constexpr wchar_t kLaunchValue[] = L"LaunchInstaller";
 constexpr wchar_t kInstallFlag[] = L"InstallFlg";
 constexpr wchar_t kRebootFlag[] = L"RebootFlg";
-constexpr wchar_t kEngineDebugFile[] = L"C:\\Update\\debug.ini";
+constexpr wchar_t kEngineDebugFile[] = L"debug.ini";  // in the update folder
 
 // An installer's answer, read once and put back to "0".
 std::int32_t TakeFlag(const wchar_t* name) {
@@ -55,7 +56,12 @@ bool StartAndWait(std::wstring command_line) {
 }  // namespace
 
 LaunchWorld LaunchWorld::Real() {
-  return {[] { return ::GetPrivateProfileIntW(L"General", L"NOExecute", 0, kEngineDebugFile) != 0; }};
+  // Only a file no standard user could have written counts.
+  return {[] {
+    std::wstring value;
+    return ReadUpdateFolderIni(kEngineDebugFile, L"General", L"NOExecute", 64, &value) &&
+           FlagNumber(value) != 0;
+  }};
 }
 
 CPatchInstaller::CPatchInstaller(std::wstring list_path, LaunchWorld world)

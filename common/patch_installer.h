@@ -15,15 +15,15 @@ inline constexpr wchar_t kInstallerFlagsKey[] = L"Software\\Vexa Corporation\\ZE
 
 // What a launch needs besides the list; Real() starts installers for real.
 struct LaunchWorld {
-  // "NOExecute" in C:\Update\debug.ini: installers count as launched
-  // without being started.
+  // "NOExecute" in C:\Update\debug.ini, read only from a trusted file:
+  // installers count as launched without being started.
   std::function<bool()> no_execute;
   static LaunchWorld Real();
 };
 
 class CPatchInstaller {
  public:
-  explicit CPatchInstaller(std::wstring list_path = kPatchListPath,
+  explicit CPatchInstaller(std::wstring list_path = PatchListPath(),
                            LaunchWorld world = LaunchWorld::Real());
 
   CWrapIniOper& list() { return list_; }

@@ -6,7 +6,10 @@
 
 #include <sstream>
 
-#include "tests/lab_support.h"
+#include "tests/support/files.h"
+#include "tests/support/lab.h"
+#include "tests/support/process.h"
+#include "tests/support/registry.h"
 #include "tests/support/patch_list_file.h"
 #include "tests/support/test_pki.h"
 
@@ -67,17 +70,17 @@ class PatchInstallerTest : public ::testing::Test {
     return r;
   }
   std::vector<std::string> Log(int k) {
-    return Lines(lab::ReadFileBytes(folder_ + L"\\inst" + std::to_wstring(k) + L".log"));
+    return Lines(zu::test::ReadFileBytes(folder_ + L"\\inst" + std::to_wstring(k) + L".log"));
   }
   std::vector<PatchListRow> Rows() {
     auto rows = ReadPatchListFile(list_path_);
     return rows ? *rows : std::vector<PatchListRow>();
   }
   std::optional<std::wstring> Flag(const wchar_t* name) {
-    return lab::RegString(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, name);
+    return zu::test::RegString(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, name);
   }
 
-  lab::KeySnapshot flags_{HKEY_LOCAL_MACHINE, kInstallerFlagsKey};
+  zu::test::KeySnapshot flags_{HKEY_LOCAL_MACHINE, kInstallerFlagsKey};
   const std::wstring folder_ = TempFolder();
   const std::wstring list_path_ = folder_ + L"\\PatchList.dat";
   std::vector<std::wstring> made_;
@@ -126,7 +129,7 @@ TEST_F(PatchInstallerTest, OnlyTheMakersSignaturesRunAndOnlyTheyGetTheLaunchColu
   }
   EXPECT_EQ(rows.back().number[10], 0) << "not auto-execute: never touched";
   EXPECT_TRUE(Log(99).empty());
-  EXPECT_EQ(lab::RegDword(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, L"LaunchInstaller"), 0u);
+  EXPECT_EQ(zu::test::RegDword(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, L"LaunchInstaller"), 0u);
   // Once it has ended, the file is free again.
   EXPECT_TRUE(::DeleteFileW(records[0].path.c_str()));
 }
@@ -202,11 +205,11 @@ TEST_F(PatchInstallerTest, NoExecuteCountsLaunchesWithoutStartingAnything) {
   EXPECT_EQ(rows[1].number[12], 0) << "the signature still counts";
   EXPECT_TRUE(Log(0).empty());
   EXPECT_TRUE(Log(1).empty());
-  EXPECT_EQ(lab::RegDword(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, L"LaunchInstaller"), 0u);
+  EXPECT_EQ(zu::test::RegDword(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, L"LaunchInstaller"), 0u);
 }
 
 TEST_F(PatchInstallerTest, NoExecuteIsReadFromTheEnginesDebugFile) {
-  lab::FileSnapshot debug(L"C:\\Update\\debug.ini");
+  zu::test::FileSnapshot debug(L"C:\\Update\\debug.ini");
   ::CreateDirectoryW(L"C:\\Update", nullptr);
   const struct {
     const char* content;
@@ -217,7 +220,7 @@ TEST_F(PatchInstallerTest, NoExecuteIsReadFromTheEnginesDebugFile) {
                {nullptr, false}};
   for (const auto& c : cases) {
     if (c.content)
-      lab::WriteFileBytes(L"C:\\Update\\debug.ini", c.content);
+      zu::test::WriteFileBytes(L"C:\\Update\\debug.ini", c.content);
     else
       ::DeleteFileW(L"C:\\Update\\debug.ini");
     EXPECT_EQ(LaunchWorld::Real().no_execute(), c.set) << (c.content ? c.content : "no file");

@@ -4,6 +4,7 @@
 
 #include "common/framework/handle.h"
 #include "common/platform.h"
+#include "common/update_folder.h"
 
 using patch_list::PatchRecord;
 
@@ -48,10 +49,17 @@ std::int32_t CountOf(HANDLE file, std::uint64_t* size) {
 
 void CreateFolderOf(const std::wstring& path) {
   const std::size_t slash = path.rfind(L'\\');
-  if (slash != std::wstring::npos) ::CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+  if (slash == std::wstring::npos) return;
+  const std::wstring folder = path.substr(0, slash);
+  if (::lstrcmpiW(folder.c_str(), kUpdateFolder) == 0)
+    EnsureUpdateFolder();
+  else
+    ::CreateDirectoryW(folder.c_str(), nullptr);
 }
 
 }  // namespace
+
+std::wstring PatchListPath() { return std::wstring(kUpdateFolder) + L"\\PatchList.dat"; }
 
 CWrapIniOper::CWrapIniOper(std::wstring path) : path_(std::move(path)) {
   CreateFolderOf(path_);

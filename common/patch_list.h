@@ -9,13 +9,14 @@
 
 #include "common/patch_list_format.h"
 
-inline constexpr wchar_t kPatchListPath[] = L"C:\\Update\\PatchList.dat";
+// C:\Update\PatchList.dat.
+std::wstring PatchListPath();
 
 class CWrapIniOper {
  public:
-  // Creates the list's folder when missing and reads the record count.
-  // Tests name another file.
-  explicit CWrapIniOper(std::wstring path = kPatchListPath);
+  // Makes sure of the list's folder (C:\Update through its one owner) and
+  // reads the record count. Tests name another file.
+  explicit CWrapIniOper(std::wstring path = PatchListPath());
   virtual ~CWrapIniOper() = default;
   CWrapIniOper(const CWrapIniOper&) = delete;
   CWrapIniOper& operator=(const CWrapIniOper&) = delete;

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "common/platform_test_support.h"
-#include "tests/lab_support.h"
+#include "tests/support/files.h"
+#include "tests/support/lab.h"
+#include "tests/support/process.h"
+#include "tests/support/registry.h"
 #include "tests/support/patch_list_file.h"
 
 namespace {
@@ -115,7 +117,7 @@ TEST_F(PatchListTest, CellsAreReadAndWrittenInPlaceAndEverythingElseIsRefused) {
   EXPECT_EQ((*rows)[0].text[15], L"A2");
   EXPECT_EQ((*rows)[1].text[15], L"B");
 
-  const std::string before = lab::ReadFileBytes(path_);
+  const std::string before = zu::test::ReadFileBytes(path_);
   struct Case {
     const char* what;
     bool ok;
@@ -129,7 +131,7 @@ TEST_F(PatchListTest, CellsAreReadAndWrittenInPlaceAndEverythingElseIsRefused) {
       {"text from an integer column", list.ReadString(0, 6, &text)},
   };
   for (const Case& c : cases) EXPECT_FALSE(c.ok) << c.what;
-  EXPECT_EQ(lab::ReadFileBytes(path_), before);
+  EXPECT_EQ(zu::test::ReadFileBytes(path_), before);
 
   // Damaged files are no lists: nothing is read or written past their end.
   struct Damage {
@@ -145,7 +147,7 @@ TEST_F(PatchListTest, CellsAreReadAndWrittenInPlaceAndEverythingElseIsRefused) {
       {"empty", ""},
   };
   for (const Damage& d : damages) {
-    lab::WriteFileBytes(path_, d.bytes);
+    zu::test::WriteFileBytes(path_, d.bytes);
     CWrapIniOper reopened(path_);
     EXPECT_EQ(reopened.count(), 0) << d.what;
     EXPECT_FALSE(reopened.ReadInt(0, 3, &v)) << d.what;
@@ -155,7 +157,7 @@ TEST_F(PatchListTest, CellsAreReadAndWrittenInPlaceAndEverythingElseIsRefused) {
     std::wstring executed = L"x";
     EXPECT_TRUE(reopened.ExecutedList(&executed)) << d.what;
     EXPECT_EQ(executed, L"") << d.what;
-    EXPECT_EQ(lab::ReadFileBytes(path_), d.bytes) << d.what;
+    EXPECT_EQ(zu::test::ReadFileBytes(path_), d.bytes) << d.what;
   }
   EXPECT_TRUE(list.DeleteListFile());
   EXPECT_FALSE(list.DeleteListFile());
@@ -164,19 +166,19 @@ TEST_F(PatchListTest, CellsAreReadAndWrittenInPlaceAndEverythingElseIsRefused) {
 TEST_F(PatchListTest, AStandardUserReadsTheListButNeverChangesIt) {
   CWrapIniOper list(path_);
   ASSERT_TRUE(list.CreateFromList({Module(L"A", L"C:\\Update\\a\\a.exe", 1, 1, 1)}));
-  const std::string before = lab::ReadFileBytes(path_);
-  zu::UniqueHandle token = zu::testing::NonAdminToken();
+  const std::string before = zu::test::ReadFileBytes(path_);
+  zu::UniqueHandle token = zu::test::NonAdminToken();
   ASSERT_TRUE(token);
   ::SetEnvironmentVariableW(kListPathVariable, path_.c_str());
-  EXPECT_EQ(zu::testing::RunChild(L"PatchListChild.DISABLED_StandardUser", L"patch-list-user",
+  EXPECT_EQ(zu::test::RunChild(L"PatchListChild.DISABLED_StandardUser", L"patch-list-user",
                                   token.get()),
-            zu::testing::kChildPassed);
+            zu::test::kChildPassed);
   ::SetEnvironmentVariableW(kListPathVariable, nullptr);
-  EXPECT_EQ(lab::ReadFileBytes(path_), before);
+  EXPECT_EQ(zu::test::ReadFileBytes(path_), before);
 }
 
 TEST(PatchListChild, DISABLED_StandardUser) {
-  if (!zu::testing::IsChild(L"patch-list-user")) GTEST_SKIP() << "runs only as a child";
+  if (!zu::test::IsChild(L"patch-list-user")) GTEST_SKIP() << "runs only as a child";
   wchar_t path[MAX_PATH] = {};
   ::GetEnvironmentVariableW(kListPathVariable, path, MAX_PATH);
   CWrapIniOper list(path);
@@ -187,7 +189,7 @@ TEST(PatchListChild, DISABLED_StandardUser) {
   EXPECT_FALSE(list.WriteInt(0, 3, 0));
   EXPECT_FALSE(list.WriteString(0, 15, L"B"));
   EXPECT_FALSE(list.CreateFromList({}));
-  zu::testing::FinishChild();
+  zu::test::FinishChild();
 }
 
 // Files of module folders in the real C:\Update, and one outside it that
@@ -198,10 +200,10 @@ class PatchFileTest : public PatchListTest {
     PatchListTest::SetUp();
     ::CreateDirectoryW(L"C:\\Update", nullptr);
     for (const wchar_t* folder : kFolders) ::CreateDirectoryW(folder, nullptr);
-    lab::WriteFileBytes(L"C:\\Update\\zu-pf-one\\one.exe", "1");
-    lab::WriteFileBytes(L"C:\\Update\\zu-pf-busy\\busy.exe", "2");
-    lab::WriteFileBytes(L"C:\\Update\\zu-pf-busy\\other.txt", "3");
-    lab::WriteFileBytes(bait_, "bait");
+    zu::test::WriteFileBytes(L"C:\\Update\\zu-pf-one\\one.exe", "1");
+    zu::test::WriteFileBytes(L"C:\\Update\\zu-pf-busy\\busy.exe", "2");
+    zu::test::WriteFileBytes(L"C:\\Update\\zu-pf-busy\\other.txt", "3");
+    zu::test::WriteFileBytes(bait_, "bait");
   }
   void TearDown() override {
     for (const wchar_t* file : {L"C:\\Update\\zu-pf-one\\one.exe", L"C:\\Update\\zu-pf-busy\\busy.exe",
@@ -255,10 +257,10 @@ TEST_F(PatchFileTest, DeletesOnlyTheNamedModuleFileAndItsEmptyFolder) {
     EXPECT_EQ(r.file_missing, c.missing) << c.item;
     EXPECT_EQ(r.done, c.done) << c.item;
     if (c.gone) {
-      EXPECT_FALSE(lab::FileExists(c.gone)) << c.gone;
+      EXPECT_FALSE(zu::test::FileExists(c.gone)) << c.gone;
     }
     if (c.stays) {
-      EXPECT_TRUE(lab::FileExists(c.stays)) << c.stays;
+      EXPECT_TRUE(zu::test::FileExists(c.stays)) << c.stays;
     }
   }
 }

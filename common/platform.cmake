@@ -14,7 +14,5 @@ zu_add_test(NAME platform_tests
     ${CMAKE_CURRENT_LIST_DIR}/autorun_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/autorun_command_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/task_scheduler_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/task_scheduler_fake.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/platform_test_support.cpp
-  LIBS zucommon
+  LIBS zucommon zutest
   LOCKS machine_state)

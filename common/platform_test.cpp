@@ -7,20 +7,22 @@
 #include <vector>
 
 #include "common/framework/handle.h"
+#include "common/framework/seam.h"
 #include "common/platform_seams.h"
-#include "common/platform_test_support.h"
+#include "tests/support/process.h"
+#include "tests/support/registry.h"
 
 namespace {
 
-using zu::testing::FinishChild;
-using zu::testing::IsChild;
-using zu::testing::kChildPassed;
-using zu::testing::NonAdminToken;
-using zu::testing::ReadRaw;
-using zu::testing::RawValue;
-using zu::testing::Sz;
-using zu::testing::WriteRaw;
-using zu::testing::RunChild;
+using zu::test::FinishChild;
+using zu::test::IsChild;
+using zu::test::kChildPassed;
+using zu::test::NonAdminToken;
+using zu::test::RawValue;
+using zu::test::ReadRaw;
+using zu::test::RunChild;
+using zu::test::Sz;
+using zu::test::WriteRaw;
 
 // --- administrator test ---------------------------------------------------
 
@@ -94,13 +96,10 @@ BOOL WINAPI RecordExit(UINT flags, DWORD reason) {
 class ExitWindowsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = zu::seams::exit_windows;
-    zu::seams::exit_windows = &RecordExit;
     g_exit_calls.clear();
     g_exit_answer = TRUE;
   }
-  void TearDown() override { zu::seams::exit_windows = saved_; }
-  zu::seams::ExitWindowsFn saved_ = nullptr;
+  zu::ScopedOverride<zu::seams::ExitWindowsFn> exit_{zu::seams::exit_windows, &RecordExit};
 };
 
 TEST_F(ExitWindowsTest, RestartEnablesThePrivilegeThenForcesAReboot) {
@@ -150,15 +149,16 @@ TEST(ExecutionStateTest, KeepAwakeHoldsSystemAndDisplayUntilAllowSleep) {
 }
 
 TEST(ExecutionStateTest, RefusedStateAnswersFalse) {
-  const auto saved = zu::seams::set_execution_state;
-  zu::seams::set_execution_state = &RecordState;
   g_states.clear();
   g_previous_state = 0;  // what the call answers when it fails
-  const bool awake = KeepAwake();
-  const bool sleep = AllowSleep();
-  g_previous_state = ES_CONTINUOUS;
-  const bool awake_ok = KeepAwake();
-  zu::seams::set_execution_state = saved;
+  bool awake, sleep, awake_ok;
+  {
+    zu::ScopedOverride state(zu::seams::set_execution_state, &RecordState);
+    awake = KeepAwake();
+    sleep = AllowSleep();
+    g_previous_state = ES_CONTINUOUS;
+    awake_ok = KeepAwake();
+  }
   EXPECT_FALSE(awake);
   EXPECT_FALSE(sleep);
   EXPECT_TRUE(awake_ok);
@@ -248,7 +248,7 @@ TEST(DISABLED_StandardUserChild, IsNotAdministrator) {
 }
 
 TEST_F(ExitWindowsTest, WithoutTheShutdownPrivilegeNothingIsAttempted) {
-  zu::UniqueHandle token = zu::testing::NoShutdownPrivilegeToken();
+  zu::UniqueHandle token = zu::test::NoShutdownPrivilegeToken();
   ASSERT_TRUE(token);
   EXPECT_EQ(RunChild(L"DISABLED_NoShutdownPrivilegeChild.*", L"no-shutdown-privilege", token.get()),
             kChildPassed);
@@ -257,12 +257,10 @@ TEST_F(ExitWindowsTest, WithoutTheShutdownPrivilegeNothingIsAttempted) {
 TEST(DISABLED_NoShutdownPrivilegeChild, RestartAndShutdownAnswerFalse) {
   if (!IsChild(L"no-shutdown-privilege")) GTEST_SKIP() << "runs only as a child";
   ASSERT_FALSE(ShutdownPrivilegeEnabled().value_or(true));
-  const auto saved = zu::seams::exit_windows;
-  zu::seams::exit_windows = &RecordExit;
+  zu::ScopedOverride exit(zu::seams::exit_windows, &RecordExit);
   g_exit_calls.clear();
   EXPECT_FALSE(RestartWindows());
   EXPECT_FALSE(ShutdownWindows());
-  zu::seams::exit_windows = saved;
   EXPECT_TRUE(g_exit_calls.empty());
   FinishChild();
 }

@@ -4,38 +4,38 @@
 
 #include <string>
 
-#include "common/task_scheduler_fake.h"
+#include "tests/support/task_scheduler_fake.h"
 
 namespace {
 
-using zu::fake::Properties;
-using zu::fake::Scheduler;
+using zu::test::TaskProperties;
+using zu::test::FakeScheduler;
 
 constexpr wchar_t kFolder[] = L"\\VEXA\\ZEFO Update";
 constexpr wchar_t kPath[] = L"\"C:\\Program Files\\Vexa\\ZEFO Update 4\\ZEFOUpdt.exe\"  ";
 
-zu::ComPtr<ITaskService> ServiceOf(Scheduler* s) {
+zu::ComPtr<ITaskService> ServiceOf(FakeScheduler* s) {
   zu::ComPtr<ITaskService> service;
   s->NewService(service.put());
   return service;
 }
 
-bool Register(Scheduler* s, const std::wstring& arguments) {
+bool Register(FakeScheduler* s, const std::wstring& arguments) {
   return zu::RegisterLogonTask(ServiceOf(s).get(), kPath, arguments);
 }
-bool Delete(Scheduler* s) { return zu::DeleteLogonTask(ServiceOf(s).get()); }
-bool Read(Scheduler* s, std::wstring* arguments) {
+bool Delete(FakeScheduler* s) { return zu::DeleteLogonTask(ServiceOf(s).get()); }
+bool Read(FakeScheduler* s, std::wstring* arguments) {
   return zu::ReadLogonTaskArguments(ServiceOf(s).get(), arguments);
 }
 
 std::wstring N(long v) { return std::to_wstring(v); }
 
 TEST(RegisterLogonTaskTest, TaskCarriesEveryPropertyOfTheLogonTask) {
-  Scheduler s;
+  FakeScheduler s;
   ASSERT_TRUE(Register(&s, L"/Stationary"));
-  const zu::fake::StoredTask* task = s.Task(kFolder, L"ZEFO Update");
+  const zu::test::StoredTask* task = s.Task(kFolder, L"ZEFO Update");
   ASSERT_NE(task, nullptr);
-  const Properties expected = {
+  const TaskProperties expected = {
       {L"Author", L"VEXA"},
       {L"Principal.RunLevel", N(TASK_RUNLEVEL_HIGHEST)},
       {L"Principal.GroupId", L"S-1-5-32-545"},
@@ -65,7 +65,7 @@ TEST(RegisterLogonTaskTest, TaskCarriesEveryPropertyOfTheLogonTask) {
 }
 
 TEST(RegisterLogonTaskTest, MissingFoldersAreCreatedWithDefaultSecurity) {
-  Scheduler s;
+  FakeScheduler s;
   ASSERT_TRUE(Register(&s, L"/S"));
   EXPECT_TRUE(s.HasFolder(L"\\VEXA"));
   EXPECT_TRUE(s.HasFolder(kFolder));
@@ -74,7 +74,7 @@ TEST(RegisterLogonTaskTest, MissingFoldersAreCreatedWithDefaultSecurity) {
 }
 
 TEST(RegisterLogonTaskTest, SecondRegistrationDeletesAndReplacesTheTask) {
-  Scheduler s;
+  FakeScheduler s;
   ASSERT_TRUE(Register(&s, L"/showpage"));
   s.calls.clear();
   ASSERT_TRUE(Register(&s, L"/S"));
@@ -93,13 +93,13 @@ TEST(RegisterLogonTaskTest, SecondRegistrationDeletesAndReplacesTheTask) {
 // failing; every run that was changed must answer false.
 template <typename Prepare, typename Operation>
 void ExpectEveryFailureRefused(Prepare prepare, Operation operation, bool hand_out_null) {
-  Scheduler clean;
+  FakeScheduler clean;
   prepare(&clean);
   ASSERT_TRUE(operation(&clean));
   const size_t steps = clean.calls.size();
   size_t refused = 0;
   for (size_t i = 0; i < steps; ++i) {
-    Scheduler s;
+    FakeScheduler s;
     prepare(&s);
     s.fail_call = static_cast<int>(i);
     s.hand_out_null = hand_out_null;
@@ -112,14 +112,14 @@ void ExpectEveryFailureRefused(Prepare prepare, Operation operation, bool hand_o
   EXPECT_GE(refused, hand_out_null ? steps / 3 : steps - 3) << "of " << steps;
 }
 
-void Nothing(Scheduler*) {}
-void PreviousTask(Scheduler* s) {
+void Nothing(FakeScheduler*) {}
+void PreviousTask(FakeScheduler* s) {
   s->AddFolder(L"\\VEXA");
   s->AddTask(kFolder, L"ZEFO Update", {L"/showpage"});
 }
 
 TEST(RegisterLogonTaskTest, AnyFailingStepAnswersFalse) {
-  auto reg = [](Scheduler* s) { return Register(s, L"/Stationary"); };
+  auto reg = [](FakeScheduler* s) { return Register(s, L"/Stationary"); };
   ExpectEveryFailureRefused(Nothing, reg, false);
   ExpectEveryFailureRefused(PreviousTask, reg, false);
   ExpectEveryFailureRefused(Nothing, reg, true);
@@ -127,7 +127,7 @@ TEST(RegisterLogonTaskTest, AnyFailingStepAnswersFalse) {
 }
 
 TEST(DeleteLogonTaskTest, DeletesTaskThenItsFolderAndKeepsTheVendorFolder) {
-  Scheduler s;
+  FakeScheduler s;
   ASSERT_TRUE(Register(&s, L"/S"));
   s.AddTask(L"\\VEXA", L"Other", {L"x"});
   EXPECT_TRUE(Delete(&s));
@@ -140,7 +140,7 @@ TEST(DeleteLogonTaskTest, DeletesTaskThenItsFolderAndKeepsTheVendorFolder) {
 }
 
 TEST(DeleteLogonTaskTest, FolderIsRemovedEvenWhenTheTaskIsMissing) {
-  Scheduler s;
+  FakeScheduler s;
   s.AddFolder(L"\\VEXA");
   s.AddFolder(kFolder);
   EXPECT_FALSE(Delete(&s));
@@ -153,13 +153,13 @@ TEST(DeleteLogonTaskTest, AnyFailingStepAnswersFalse) {
 }
 
 TEST(ReadLogonTaskArgumentsTest, AnswersTheFirstExecActionsArguments) {
-  Scheduler s;
+  FakeScheduler s;
   s.AddTask(kFolder, L"ZEFO Update", {L"/showpage", L"/S"});
   std::wstring arguments = L"old";
   ASSERT_TRUE(Read(&s, &arguments));
   EXPECT_EQ(arguments, L"/showpage");
 
-  Scheduler registered;
+  FakeScheduler registered;
   ASSERT_TRUE(Register(&registered, L"/Stationary"));
   ASSERT_TRUE(Read(&registered, &arguments));
   EXPECT_EQ(arguments, L"/Stationary");
@@ -167,22 +167,22 @@ TEST(ReadLogonTaskArgumentsTest, AnswersTheFirstExecActionsArguments) {
 
 TEST(ReadLogonTaskArgumentsTest, NoTaskOrNoExecActionFirstAnswersFalse) {
   std::wstring arguments = L"kept";
-  Scheduler empty;
+  FakeScheduler empty;
   EXPECT_FALSE(Read(&empty, &arguments));
-  Scheduler other_name;
+  FakeScheduler other_name;
   other_name.AddTask(kFolder, L"Other", {L"/S"});
   EXPECT_FALSE(Read(&other_name, &arguments));
-  Scheduler mail_first;
+  FakeScheduler mail_first;
   mail_first.AddTask(kFolder, L"ZEFO Update", {L"/S"}, true);
   EXPECT_FALSE(Read(&mail_first, &arguments));
-  Scheduler no_action;
+  FakeScheduler no_action;
   no_action.AddTask(kFolder, L"ZEFO Update", {});
   EXPECT_FALSE(Read(&no_action, &arguments));
   EXPECT_EQ(arguments, L"kept");
 }
 
 TEST(ReadLogonTaskArgumentsTest, AnyFailingStepAnswersFalse) {
-  auto read = [](Scheduler* s) {
+  auto read = [](FakeScheduler* s) {
     std::wstring arguments;
     return Read(s, &arguments);
   };

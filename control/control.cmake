@@ -20,6 +20,10 @@ add_library(zuaxctrl STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_frame.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_frame.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_pending.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_queries.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_files.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_drives.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/match_frame.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine/ctrl_methods_patches.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine/uncheck_items.cpp
   ${CMAKE_CURRENT_LIST_DIR}/module_path.cpp
@@ -33,11 +37,8 @@ add_library(zuaxctrl STATIC
   ${CMAKE_CURRENT_LIST_DIR}/zuax_ids.cpp)
 add_dependencies(zuaxctrl zuax_typelib)
 target_include_directories(zuaxctrl PUBLIC ${ZUAX_GEN})
-target_link_libraries(zuaxctrl PUBLIC zucommon psapi version shlwapi shell32 oleaut32 ole32 uuid)
-if(TARGET zuhostcheck)
-  target_link_libraries(zuaxctrl PUBLIC zuhostcheck)
-  target_compile_definitions(zuaxctrl PRIVATE ZU_HAVE_HOST_CHECK=1)
-endif()
+target_link_libraries(zuaxctrl PUBLIC zuqueries zuhostcheck zucommon
+  psapi version shlwapi shell32 oleaut32 ole32 uuid)
 
 # The resources, also linked into tests that host the control in-process.
 set(ZUAC_RC ${CMAKE_CURRENT_LIST_DIR}/zuac.rc)
@@ -66,7 +67,7 @@ zu_add_test(NAME control_ctrl_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/zuax_ctrl_test.cpp
     ${ZUAC_RC}
-  LIBS zuaxctrl
+  LIBS zuaxctrl zutest
   LOCKS machine_state
   TIMEOUT 600)
 target_compile_definitions(control_ctrl_tests PRIVATE

@@ -4,29 +4,14 @@
 #include <windows.h>
 
 #include "common/platform.h"
-#include "control/zuax_ctrl.h"
-#if ZU_HAVE_HOST_CHECK
 #include "control/host_check.h"
-#endif
-#if ZU_HAVE_REQUIREMENT_LIST
 #include "control/requirement_list.h"
-#endif
+#include "control/zuax_ctrl.h"
 
 namespace {
 // Shared by every control of the process. The browser's apartment
 // serialises the calls, so it needs no lock.
 long g_last_error = kZuErrorNeverSet;
-
-#if !ZU_HAVE_REQUIREMENT_LIST
-bool ParseReverseFlag(const std::wstring& text, bool* invalid) {
-  *invalid = false;
-  if (text.empty() || text == L"0") return false;
-  if (text == L"1") return true;
-  *invalid = true;
-  return false;
-}
-bool ApplyReverse(bool matched, bool reverse) { return reverse ? !matched : matched; }
-#endif
 }  // namespace
 
 void SetZuLastError(long code) {
@@ -45,11 +30,7 @@ bool CZUAXCtrl::IsHostPageAllowed() {
   // The check reads a file and asks the browser; GetLastError must still
   // see the thread's last-error as the page left it.
   DWORD saved = ::GetLastError();
-#if ZU_HAVE_HOST_CHECK
   bool allowed = ::IsHostPageAllowed(client_site());
-#else
-  bool allowed = false;  // without the check nothing is allowed
-#endif
   ::SetLastError(saved);
   return allowed;
 }

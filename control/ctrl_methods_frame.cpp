@@ -13,12 +13,11 @@
 #include "common/platform.h"
 #include "common/registry.h"
 #include "control/ctrl_frame.h"
+#include "control/host_check.h"
+#include "control/file_queries.h"
 #include "control/module_path.h"
 #include "control/registered_strings.h"
 #include "control/zuax_ctrl.h"
-#if ZU_HAVE_HOST_CHECK
-#include "control/host_check.h"
-#endif
 
 namespace {
 
@@ -28,24 +27,6 @@ constexpr wchar_t kIexploreAppPath[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
 constexpr DWORD kMaxModules = 1024;
 constexpr std::size_t kMaxPathChars = 260;
-
-// "%d.%d.%d.%d" of the fixed file version, empty when it cannot be read.
-std::wstring FileVersionText(const std::wstring& path) {
-  DWORD ignored = 0;
-  DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
-  if (size == 0) return std::wstring();
-  std::vector<BYTE> data(size);
-  if (!::GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return std::wstring();
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT len = 0;
-  if (!::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &len) || !info ||
-      len < sizeof(VS_FIXEDFILEINFO))
-    return std::wstring();
-  wchar_t text[64];
-  ::wsprintfW(text, L"%d.%d.%d.%d", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
-              HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
-  return text;
-}
 
 // The first module of this process whose file name is "ZUAC.dll".
 std::wstring FindOwnModulePath() {
@@ -65,11 +46,6 @@ std::wstring FindOwnModulePath() {
     if (::lstrcmpiW(name.c_str(), kOwnModuleName) == 0) return full;
   }
   return std::wstring();
-}
-
-bool IsExistingFile(const std::wstring& path) {
-  DWORD attrs = ::GetFileAttributesW(path.c_str());
-  return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
@@ -157,10 +133,8 @@ ULONG CZUAXCtrl::GetProcessorArchitecture() {
 
 std::wstring CZUAXCtrl::GetSelfVersion() {
   if (!PassPlainPrologue()) return RefusedString();
-#if ZU_HAVE_HOST_CHECK
   std::wstring debug_version;
   if (ReadDebugGeneral(L"SelfVersion", &debug_version)) return debug_version;
-#endif
   std::wstring path = FindOwnModulePath();
   return path.empty() ? std::wstring() : FileVersionText(path);
 }
@@ -177,8 +151,11 @@ bool CZUAXCtrl::ShowInstaller(const std::wstring& lpURL) {
   }
   std::wstring folder = path.substr(0, path.rfind(L'\\'));
   std::wstring browser;
+  // Quoted, so that a folder with blanks reaches the browser as one
+  // argument (a module's name never holds a quote).
+  const std::wstring quoted = L"\"" + folder + L"\"";
   if (CRegKeyUtil().ReadString(L"", &browser, HKEY_LOCAL_MACHINE, kIexploreAppPath))
-    ::ShellExecuteW(nullptr, L"open", browser.c_str(), folder.c_str(), nullptr, SW_SHOWNORMAL);
+    ::ShellExecuteW(nullptr, L"open", browser.c_str(), quoted.c_str(), nullptr, SW_SHOWNORMAL);
   else
     ::ShellExecuteW(nullptr, L"open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   return true;

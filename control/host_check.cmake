@@ -3,16 +3,20 @@
 add_library(zuhostcheck STATIC
   ${CMAKE_CURRENT_LIST_DIR}/page_url_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/host_check.cpp)
-target_link_libraries(zuhostcheck PUBLIC zu_options wininet ole32 oleaut32 uuid)
+target_link_libraries(zuhostcheck PUBLIC zucommon zu_options wininet ole32 oleaut32 uuid)
 
 zu_add_test(NAME page_url_rules_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/page_url_rules_test.cpp
+          ${CMAKE_SOURCE_DIR}/tests/support/page_address_near_miss.cpp
   LIBS zuhostcheck)
 
 # Writes C:\Update\Debug.ini and puts back what was there. The browser
-# stand-in of the page host plays the browser behind the client site.
+# stand-ins of the page host play the browser and the document behind the
+# client site.
 zu_add_test(NAME host_check_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_check_test.cpp
           ${CMAKE_SOURCE_DIR}/tools/pagehost/host_browser.cpp
+          ${CMAKE_SOURCE_DIR}/tools/pagehost/host_document.cpp
+          ${CMAKE_SOURCE_DIR}/tests/support/page_address_near_miss.cpp
   LIBS zuhostcheck
   LOCKS machine_state)

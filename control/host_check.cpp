@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <exdisp.h>
+#include <mshtml.h>
 #include <ocidl.h>
 #include <servprov.h>
 #include <shlguid.h>
@@ -10,18 +11,42 @@
 #include <vector>
 
 #include "common/framework/com.h"
+#include "common/update_folder.h"
 #include "control/page_url_rules.h"
 
 namespace {
 
 bool ReadDebugValue(const wchar_t* section, const std::wstring& key, std::wstring* value) {
-  wchar_t buffer[kDebugValueChars] = {};
-  DWORD n = ::GetPrivateProfileStringW(section, key.c_str(), L"", buffer, kDebugValueChars,
-                                       kDebugFilePath);
-  std::wstring read(buffer, n < kDebugValueChars ? n : kDebugValueChars - 1);
-  bool set = !read.empty();
-  if (value) *value = std::move(read);
-  return set;
+  return ReadUpdateFolderIni(kDebugFileName, section, key, kDebugValueChars, value);
+}
+
+// The address of the browser window's top-level document.
+bool BrowserAddress(IOleClientSite* site, std::wstring* address) {
+  zu::ComPtr<IServiceProvider> provider;
+  if (FAILED(site->QueryInterface(IID_IServiceProvider, provider.put_void())) || !provider)
+    return false;
+  zu::ComPtr<IWebBrowser2> browser;
+  if (FAILED(provider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.put_void())) ||
+      !browser)
+    return false;
+  zu::Bstr location;
+  if (FAILED(browser->get_LocationURL(location.put()))) return false;
+  *address = location.str();
+  return true;
+}
+
+// The address of the document that holds the control: a frame's own, not
+// its top-level page's.
+bool DocumentAddress(IOleClientSite* site, std::wstring* address) {
+  zu::ComPtr<IOleContainer> container;
+  if (FAILED(site->GetContainer(container.put())) || !container) return false;
+  zu::ComPtr<IHTMLDocument2> document;
+  if (FAILED(container->QueryInterface(IID_IHTMLDocument2, document.put_void())) || !document)
+    return false;
+  zu::Bstr url;
+  if (FAILED(document->get_URL(url.put()))) return false;
+  *address = url.str();
+  return true;
 }
 
 // Browser-mode canonical form first, as the browser itself sees the
@@ -68,7 +93,14 @@ bool ReadDebugSearch(const std::wstring& key, std::wstring* value) {
 }
 
 bool IsAllowedPageURL(const std::wstring& address) {
-  return IsAllowedPageParts(address, ParsePageUrl(address));
+  // Two readings must agree: the browser's, and a strict one that refuses
+  // what parsers read differently (a "\\" in the authority, two "@").
+  const std::optional<PageUrlParts> strict = ParsePageAddress(address);
+  const std::optional<PageUrlParts> browser = ParsePageUrl(address);
+  if (!strict || !browser || strict->scheme != browser->scheme ||
+      !EqualsIgnoringAsciiCase(strict->host, browser->host))
+    return false;
+  return IsAllowedPageParts(address, browser);
 }
 
 bool IsHostPageAllowed(IOleClientSite* client_site) {
@@ -76,15 +108,7 @@ bool IsHostPageAllowed(IOleClientSite* client_site) {
   ReadDebugGeneral(kIgnoreUrlCheckKey, &ignore);
   if (ignore == L"1") return true;
   if (!client_site) return false;
-
-  zu::ComPtr<IServiceProvider> provider;
-  if (FAILED(client_site->QueryInterface(IID_IServiceProvider, provider.put_void())) || !provider)
-    return false;
-  zu::ComPtr<IWebBrowser2> browser;
-  if (FAILED(provider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.put_void())) ||
-      !browser)
-    return false;
-  zu::Bstr location;
-  if (FAILED(browser->get_LocationURL(location.put()))) return false;
-  return IsAllowedPageURL(location.str());
+  std::wstring top, document;
+  return BrowserAddress(client_site, &top) && IsAllowedPageURL(top) &&
+         DocumentAddress(client_site, &document) && IsAllowedPageURL(document);
 }

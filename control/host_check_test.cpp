@@ -1,18 +1,24 @@
 #include "control/host_check.h"
 
 #include <windows.h>
+#include <aclapi.h>
 #include <ocidl.h>
+#include <sddl.h>
 #include <servprov.h>
 #include <shlguid.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <fstream>
 #include <optional>
 #include <sstream>
 
 #include "common/framework/com.h"
+#include "common/framework/handle.h"
 #include "tools/pagehost/host_browser.h"
+#include "tests/support/page_address_near_miss.h"
+#include "tools/pagehost/host_document.h"
 
 namespace {
 
@@ -20,6 +26,7 @@ namespace {
 class DebugFileTest : public ::testing::Test {
  protected:
   static constexpr char kPath[] = "C:\\Update\\Debug.ini";
+  static constexpr wchar_t kDebugFilePath[] = L"C:\\Update\\Debug.ini";
 
   void SetUp() override {
     created_folder_ = ::CreateDirectoryW(L"C:\\Update", nullptr) != FALSE;
@@ -42,6 +49,19 @@ class DebugFileTest : public ::testing::Test {
   static void Write(const std::string& text) {
     std::ofstream(kPath, std::ios::binary | std::ios::trunc) << text;
   }
+  // Everyone may write: under Wine the Unix "other" bits become rwx.
+  static void LetEveryoneWrite(const wchar_t* path) {
+    zu::UniqueLocal descriptor;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"D:(A;;FA;;;WD)", SDDL_REVISION_1,
+        reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr));
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL list = nullptr;
+    ::GetSecurityDescriptorDacl(descriptor.get(), &present, &list, &defaulted);
+    ASSERT_EQ(::SetNamedSecurityInfoW(const_cast<wchar_t*>(path), SE_FILE_OBJECT,
+                                      DACL_SECURITY_INFORMATION, nullptr, nullptr, list, nullptr),
+              static_cast<DWORD>(ERROR_SUCCESS));
+  }
 
  private:
   std::optional<std::string> saved_;
@@ -49,11 +69,12 @@ class DebugFileTest : public ::testing::Test {
 };
 
 // A client site whose service provider answers SID_SWebBrowserApp with the
-// given browser, or fails when there is none.
+// given browser, or fails when there is none, and whose container is the
+// given document, or none.
 class FakeSite : public IOleClientSite, public IServiceProvider {
  public:
-  FakeSite(IWebBrowser2* browser, bool offers_provider)
-      : browser_(browser), offers_provider_(offers_provider) {}
+  FakeSite(IWebBrowser2* browser, bool offers_provider, IOleContainer* document = nullptr)
+      : browser_(browser), offers_provider_(offers_provider), document_(document) {}
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -72,7 +93,12 @@ class FakeSite : public IOleClientSite, public IServiceProvider {
 
   STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
   STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
+  STDMETHODIMP GetContainer(IOleContainer** container) override {
+    *container = document_;
+    if (!document_) return E_NOINTERFACE;
+    document_->AddRef();
+    return S_OK;
+  }
   STDMETHODIMP ShowObject() override { return S_OK; }
   STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
   STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
@@ -91,6 +117,7 @@ class FakeSite : public IOleClientSite, public IServiceProvider {
  private:
   IWebBrowser2* browser_;
   bool offers_provider_;
+  IOleContainer* document_;
   ULONG refs_ = 1;
   int queries_ = 0;
 };
@@ -101,19 +128,24 @@ class BrokenBrowser : public CHostBrowser {
   STDMETHODIMP get_LocationURL(BSTR*) override { return E_FAIL; }
 };
 
-class BrowserRef {  // the test's own reference
+template <typename T>
+class Ref {  // the test's own reference
  public:
-  explicit BrowserRef(CHostBrowser* b) : b_(b) {}
-  ~BrowserRef() { b_->Release(); }
-  CHostBrowser* get() const { return b_; }
+  explicit Ref(T* p) : p_(p) {}
+  ~Ref() { p_->Release(); }
+  T* get() const { return p_; }
   ULONG refs() const {
-    b_->AddRef();
-    return b_->Release();
+    p_->AddRef();
+    return p_->Release();
   }
 
  private:
-  CHostBrowser* b_;
+  T* p_;
 };
+using BrowserRef = Ref<CHostBrowser>;
+using DocumentRef = Ref<CHostDocument>;
+
+IOleContainer* Container(const DocumentRef& d) { return static_cast<IOleContainer*>(d.get()); }
 
 struct UrlCase {
   const wchar_t* address;
@@ -170,6 +202,28 @@ TEST(IsAllowedPageURL, AddressTable) {
       {L"http://support%2evexa.example/", false},
       {L"http://www.vexa.example/zefo%20support/", false},
       {L"http://www.vexa.example/zefo/support/My%20Page.htm", true},
+      // A "\\" anywhere in the authority, whatever a parser makes of it.
+      {L"http://support.vexa.example\\@evil.test/", false},
+      {L"http://support.vexa.example\\/", false},
+      {L"http://user\\name@support.vexa.example/", false},
+      {L"http://support.vexa.example:80\\/", false},
+      {L"http:\\\\support.vexa.example/", false},
+      {L"http:/\\support.vexa.example/", false},
+      {L"http://support.vexa.example/path\\is\\fine", true},
+      // Parsers disagree on which of two "@" ends the user information.
+      {L"http://a@b@support.vexa.example/", false},
+      {L"http://support.vexa.example:8o/", false},
+      {L"http://support.vexa.example:99999/", false},
+      {L"http://support.vexa.example:/", true},
+      {L"http://support.vexa.example\t/", false},
+      {L"http:support.vexa.example/", false},
+      // Out of an address prefix through dot segments.
+      {L"http://www.vexa.example/zefo/support/../../evil/", false},
+      {L"http://www.vexa.example/zefo/support/%2e%2E/x", false},
+      {L"http://www.vexa.example/zefo/support/.\\x", false},
+      {L"http://www.vexa.example/zefo/support/a/../b", false},
+      {L"http://www.vexa.example/zefo/support/...htm", true},
+      {L"http://www.vexa.example/zefo/support/x.htm?p=../../y", true},
   };
   for (const UrlCase& c : cases) EXPECT_EQ(IsAllowedPageURL(c.address), c.allowed) << c.address;
 }
@@ -185,36 +239,73 @@ using IsHostPageAllowedTest = DebugFileTest;
 
 TEST_F(IsHostPageAllowedTest, NoClientSiteRefuses) { EXPECT_FALSE(IsHostPageAllowed(nullptr)); }
 
-TEST_F(IsHostPageAllowedTest, AsksTheBrowserEveryTime) {
+TEST_F(IsHostPageAllowedTest, AsksTheBrowserAndTheDocumentEveryTime) {
   BrowserRef allowed(new CHostBrowser(L"https://support.vexa.example/index.htm"));
-  FakeSite site(allowed.get(), true);
+  DocumentRef page(new CHostDocument(L"https://support.vexa.example/index.htm"));
+  FakeSite site(allowed.get(), true, Container(page));
   EXPECT_TRUE(IsHostPageAllowed(&site));
   EXPECT_TRUE(IsHostPageAllowed(&site));
   EXPECT_EQ(site.queries(), 2);
   // Whatever it took is given back.
   EXPECT_EQ(site.refs(), 1u);
   EXPECT_EQ(allowed.refs(), 1u);
+  EXPECT_EQ(page.refs(), 1u);
 
   BrowserRef refused(new CHostBrowser(L"http://evil.test/"));
-  FakeSite other(refused.get(), true);
+  FakeSite other(refused.get(), true, Container(page));
   EXPECT_FALSE(IsHostPageAllowed(&other));
   EXPECT_EQ(other.refs(), 1u);
   EXPECT_EQ(refused.refs(), 1u);
 }
 
-TEST_F(IsHostPageAllowedTest, ABrokenChainRefuses) {
+struct FrameCase {
+  const wchar_t* what;
+  const wchar_t* top;
+  std::optional<std::wstring> document;  // none: get_URL fails
+  bool allowed;
+};
+
+TEST_F(IsHostPageAllowedTest, TheDocumentHoldingTheControlMustPassToo) {
+  const FrameCase cases[] = {
+      {L"a frame of an allowed page on an allowed host", L"https://support.vexa.example/",
+       L"http://a.zefo.example/frame.htm", true},
+      {L"an advertisement's frame", L"https://support.vexa.example/",
+       L"http://ads.evil.test/banner.htm", false},
+      {L"a frame written by script", L"https://support.vexa.example/", L"about:blank", false},
+      {L"a frame without an address", L"https://support.vexa.example/", L"", false},
+      {L"a document whose address cannot be read", L"https://support.vexa.example/",
+       std::nullopt, false},
+      {L"an allowed frame in a foreign page", L"http://evil.test/",
+       L"https://support.vexa.example/", false},
+      {L"a secure-only host as an HTTP frame", L"https://support.vexa.example/",
+       L"http://secure.vexa.example/", false},
+  };
+  for (const FrameCase& c : cases) {
+    BrowserRef browser(new CHostBrowser(c.top));
+    DocumentRef document(new CHostDocument(c.document));
+    FakeSite site(browser.get(), true, Container(document));
+    EXPECT_EQ(IsHostPageAllowed(&site), c.allowed) << std::string(c.what, c.what + wcslen(c.what));
+    EXPECT_EQ(document.refs(), 1u);
+  }
   BrowserRef browser(new CHostBrowser(L"https://support.vexa.example/"));
-  FakeSite no_provider(browser.get(), false);
+  FakeSite no_container(browser.get(), true);
+  EXPECT_FALSE(IsHostPageAllowed(&no_container));
+}
+
+TEST_F(IsHostPageAllowedTest, ABrokenChainRefuses) {
+  DocumentRef page(new CHostDocument(L"https://support.vexa.example/"));
+  BrowserRef browser(new CHostBrowser(L"https://support.vexa.example/"));
+  FakeSite no_provider(browser.get(), false, Container(page));
   EXPECT_FALSE(IsHostPageAllowed(&no_provider));
-  FakeSite no_browser(nullptr, true);
+  FakeSite no_browser(nullptr, true, Container(page));
   EXPECT_FALSE(IsHostPageAllowed(&no_browser));
   EXPECT_EQ(no_browser.queries(), 1);
   BrowserRef broken(new BrokenBrowser);
-  FakeSite no_address(broken.get(), true);
+  FakeSite no_address(broken.get(), true, Container(page));
   EXPECT_FALSE(IsHostPageAllowed(&no_address));
   EXPECT_EQ(broken.refs(), 1u);
   BrowserRef blank(new CHostBrowser(L""));
-  FakeSite empty_address(blank.get(), true);
+  FakeSite empty_address(blank.get(), true, Container(page));
   EXPECT_FALSE(IsHostPageAllowed(&empty_address));
 }
 
@@ -231,6 +322,11 @@ TEST_F(IsHostPageAllowedTest, IgnoreUrlCheckOnlyForExactlyOne) {
   }
   Write("[DebugInfoSearch]\r\nIgnoreURLCheck=1\r\n");
   EXPECT_FALSE(IsHostPageAllowed(&site));
+  // A file every user may write switches nothing: the check stays on.
+  Write("[General]\r\nIgnoreURLCheck=1\r\n");
+  LetEveryoneWrite(kDebugFilePath);
+  EXPECT_FALSE(IsHostPageAllowed(&site));
+  EXPECT_FALSE(IsHostPageAllowed(nullptr));
   ::DeleteFileW(kDebugFilePath);
   EXPECT_FALSE(IsHostPageAllowed(nullptr));
 }
@@ -272,6 +368,29 @@ TEST_F(DebugReadTest, LongValuesAreCutToTheBuffer) {
   std::wstring value;
   EXPECT_TRUE(ReadDebugGeneral(L"SelfVersion", &value));
   EXPECT_EQ(value, std::wstring(kDebugValueChars - 1, L'7'));
+}
+
+}  // namespace
+
+namespace {
+
+// The same near misses as the plain rule's test, through the browser-mode
+// parse of this platform as well.
+TEST(IsAllowedPageURL, GeneratedNearMissesOfTheAllowedPages) {
+  int refused = 0, allowed = 0;
+  for (std::uint64_t seed = 0; seed < 12000; ++seed) {
+    const NearMiss m = NearMissOfSeed(seed);
+    const bool got = IsAllowedPageURL(m.address);
+    if (m.verdict == NearMissVerdict::kMustRefuse) {
+      ++refused;
+      EXPECT_FALSE(got) << seed << " (" << m.change << "): " << NarrowForMessage(m.address);
+    } else if (m.verdict == NearMissVerdict::kMustAllow) {
+      ++allowed;
+      EXPECT_TRUE(got) << seed << " (" << m.change << "): " << NarrowForMessage(m.address);
+    }
+  }
+  EXPECT_GT(refused, 8000);
+  EXPECT_GT(allowed, 1000);
 }
 
 }  // namespace

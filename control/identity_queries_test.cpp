@@ -14,6 +14,8 @@
 #include "common/identity.h"
 #include "common/installed_components.h"
 #include "control/os_description.h"
+#include "tests/support/files.h"
+#include "tests/support/registry.h"
 
 namespace {
 
@@ -58,33 +60,16 @@ void WriteCacheValue(const wchar_t* name, const std::wstring& text) {
 }
 
 // The identity cache and the debug file are shared machine state: both are
-// saved first and put back afterwards.
+// put back afterwards; the debug file is away during the test.
 class IdentityQueriesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    for (const wchar_t* n : {kCacheModelName, kCacheIdentifyingNumber, kCacheBiosVersion})
-      saved_cache_[n] = ReadCacheValue(n);
-    std::ifstream in("C:\\Update\\Debug.ini", std::ios::binary);
-    if (in) saved_debug_ = std::string(std::istreambuf_iterator<char>(in), {});
-    ::DeleteFileW(L"C:\\Update\\Debug.ini");
-  }
-  void TearDown() override {
-    for (const auto& [name, text] : saved_cache_) {
-      if (text == L"<none>")
-        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kIdentityCacheKey, name.c_str());
-      else
-        WriteCacheValue(name.c_str(), text);
-    }
-    ::DeleteFileW(L"C:\\Update\\Debug.ini");
-    if (saved_debug_) std::ofstream("C:\\Update\\Debug.ini", std::ios::binary) << *saved_debug_;
-  }
   static void WriteDebugFile(const char* text) {
     ::CreateDirectoryW(L"C:\\Update", nullptr);
     std::ofstream("C:\\Update\\Debug.ini", std::ios::binary) << text;
   }
 
-  std::map<std::wstring, std::wstring> saved_cache_;
-  std::optional<std::string> saved_debug_;
+  zu::test::KeySnapshot cache_{HKEY_CURRENT_USER, kIdentityCacheKey};
+  zu::test::FileAside debug_{L"C:\\Update\\Debug.ini"};
 };
 
 TEST_F(IdentityQueriesTest, WmiIsReadAndCachedFromVistaOn) {
@@ -212,9 +197,9 @@ TEST(OsDescriptionTest, RequirementItemsAgainstThisSystem) {
   }
 }
 
-// Run by os_xp_test.sh in a process that Wine presents as Windows XP.
+// Run by tests/support/run_as_xp.sh in a process that Wine presents as Windows XP.
 TEST(OsDescriptionTest, WindowsXpInChild) {
-  if (!std::getenv("ZU_EXPECT_XP")) GTEST_SKIP() << "runs under os_xp_test.sh only";
+  if (!std::getenv("ZU_EXPECT_XP")) GTEST_SKIP() << "runs under run_as_xp.sh only";
   const OsDescription& os = GetOsDescription();
   EXPECT_EQ(5u, os.major);
   EXPECT_EQ(1u, os.minor);
@@ -230,42 +215,12 @@ TEST(OsDescriptionTest, WindowsXpInChild) {
 // --- Installed components ------------------------------------------------------
 
 const std::wstring kRoot = kSharedInfoKey;
-const wchar_t kBackup[] = L"SOFTWARE\\ZUTest\\Shared Info backup";
-
-bool KeyExists(const std::wstring& path) {
-  HKEY k;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &k)) return false;
-  ::RegCloseKey(k);
-  return true;
-}
-
-bool CopyTree(const std::wstring& from, const std::wstring& to) {
-  HKEY src, dst;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, from.c_str(), 0, KEY_READ, &src)) return false;
-  bool ok = !::RegCreateKeyExW(HKEY_LOCAL_MACHINE, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                               nullptr, &dst, nullptr);
-  if (ok) {
-    ok = !::RegCopyTreeW(src, nullptr, dst);
-    ::RegCloseKey(dst);
-  }
-  ::RegCloseKey(src);
-  return ok;
-}
-
+// Each test starts without the database; what was there is put back.
 class ComponentsTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (!KeyExists(kBackup) && KeyExists(kRoot)) {
-      ASSERT_TRUE(CopyTree(kRoot, kBackup));
-    }
-  }
-  static void TearDownTestSuite() {
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRoot.c_str());
-    if (KeyExists(kBackup) && CopyTree(kBackup, kRoot))
-      ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kBackup);
-    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\ZUTest");
-  }
-  void SetUp() override { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRoot.c_str()); }
+  void SetUp() override { shared_info_.Clear(); }
+  zu::test::KeySnapshot shared_info_{HKEY_LOCAL_MACHINE, kRoot};
+
   static void Put(const std::wstring& key, const wchar_t* name, const std::wstring& text) {
     ASSERT_EQ(ERROR_SUCCESS,
               ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (kRoot + L"\\" + key).c_str(), name, REG_SZ,

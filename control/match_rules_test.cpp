@@ -4,12 +4,14 @@
 
 #include <string>
 
+#include "tests/support/text.h"
+
 namespace {
 
 RequirementItem Plain(const std::wstring& t) { return {t, false}; }
 RequirementItem Prefix(const std::wstring& t) { return {t, true}; }
 
-std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+using zu::test::Utf8;
 
 // Items as a page writes them.
 RequirementItem Item(const wchar_t* written) { return ResolveEscapes(written); }
@@ -39,7 +41,7 @@ TEST(MatchText, PrefixItemsAreTextualAndPlainItemsIgnoreCase) {
       {L"[", L"{", false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.actual) + " vs " + Narrow(c.item));
+    SCOPED_TRACE(Utf8(c.actual) + " vs " + Utf8(c.item));
     EXPECT_EQ(c.match, MatchText(c.actual, Item(c.item)));
   }
 }
@@ -67,7 +69,7 @@ TEST(NormalizeVersion, StripsLeadingZerosOfEveryComponent) {
       {L"0a0", L"a0"},                {L"05-01-2008", L"5-01-2008"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.in));
+    SCOPED_TRACE(Utf8(c.in));
     EXPECT_EQ(c.out, NormalizeVersion(c.in));
   }
 }
@@ -145,7 +147,7 @@ TEST(MatchIdentityPattern, RangesPlainAndPrefixPatterns) {
       {L"5", L"*", true},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.actual) + " vs " + Narrow(c.item));
+    SCOPED_TRACE(Utf8(c.actual) + " vs " + Utf8(c.item));
     EXPECT_EQ(c.match, MatchIdentityPattern(c.actual, Item(c.item)));
   }
 }

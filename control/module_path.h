@@ -5,7 +5,8 @@
 // written beside it with "ZU!" appended. Plain C++ (no Windows headers).
 #include <string>
 
-inline constexpr wchar_t kUpdateFolder[] = L"C:\\Update";
+#include "common/update_folder.h"  // kUpdateFolder
+
 inline constexpr wchar_t kPartialSuffix[] = L"ZU!";
 
 // Empty when the URL has no "/", the file name has no ".", or the name

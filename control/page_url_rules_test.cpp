@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <set>
+
+#include "tests/support/page_address_near_miss.h"
 
 namespace {
 
@@ -115,6 +118,77 @@ TEST(PageUrlRules, PrefixMatchesTheBlankCopyLowerCased) {
   list.address_prefixes = {L"https://h.example/kit/", L"http://h.example/kit/"};
   EXPECT_TRUE(IsAllowedPageParts(L"http://h.example/KIT/", h, list));
   EXPECT_FALSE(IsAllowedPageParts(L"http://h.example/\u212Ait/", h, list));
+}
+
+}  // namespace
+
+namespace {
+
+struct ParseCase {
+  const wchar_t* address;
+  std::optional<PageUrlParts> parts;
+};
+
+TEST(ParsePageAddress, StrictReadingOfTheAuthority) {
+  const ParseCase cases[] = {
+      {L"http://support.vexa.example/", Http(L"support.vexa.example")},
+      {L"HTTPS://Support.Vexa.Example:8443/a?b#c", Https(L"Support.Vexa.Example")},
+      {L"http://u:p@h.example:80", Http(L"h.example")},
+      {L"http://h.example?x=/y", Http(L"h.example")},
+      {L"http://h.example#frag", Http(L"h.example")},
+      {L"http://h.example:/", Http(L"h.example")},
+      {L"http://[::1]:8080/", Http(L"[::1]")},
+      {L"http://h.example/p\\q@evil.test", Http(L"h.example")},  // the path is the page's
+      {L"http://h.example\\@evil.test/", std::nullopt},
+      {L"http://evil.test\\h.example/", std::nullopt},
+      {L"http://u\\x@h.example/", std::nullopt},
+      {L"http:\\\\h.example/", std::nullopt},
+      {L"http:/\\h.example/", std::nullopt},
+      {L"http:h.example/", std::nullopt},
+      {L"http:///h.example/", std::nullopt},
+      {L"http://a@b@h.example/", std::nullopt},
+      {L"http://h.example:8o/", std::nullopt},
+      {L"http://h.example:65536/", std::nullopt},
+      {L"http://h.example:123456/", std::nullopt},
+      {L"http://h.example:80:80/", std::nullopt},
+      {L"http://h .example/", std::nullopt},
+      {L"http://h.example\t/", std::nullopt},
+      {L"http://h.ex\x7F" L"ample/", std::nullopt},
+      {L"http://[::1/", std::nullopt},
+      {L"http://[::1]x/", std::nullopt},
+      {L"http://u@/", std::nullopt},
+      {L"http://", std::nullopt},
+      {L"ftp://h.example/", std::nullopt},
+      {L" http://h.example/", std::nullopt},
+      {L"javascript:alert(1)", std::nullopt},
+      {L"", std::nullopt},
+  };
+  for (const ParseCase& c : cases) {
+    const std::optional<PageUrlParts> got = ParsePageAddress(c.address);
+    ASSERT_EQ(got.has_value(), c.parts.has_value()) << NarrowForMessage(c.address);
+    if (!got) continue;
+    EXPECT_EQ(got->scheme, c.parts->scheme) << NarrowForMessage(c.address);
+    EXPECT_EQ(got->host, c.parts->host) << NarrowForMessage(c.address);
+  }
+}
+
+// Thousands of near misses of the allowed pages: not one that must be
+// refused gets through, and the allowed ones still do.
+TEST(ParsePageAddress, GeneratedNearMissesOfTheAllowedPages) {
+  int refused = 0, allowed = 0;
+  for (std::uint64_t seed = 0; seed < 12000; ++seed) {
+    const NearMiss m = NearMissOfSeed(seed);
+    const bool got = IsAllowedPageAddress(m.address);
+    if (m.verdict == NearMissVerdict::kMustRefuse) {
+      ++refused;
+      EXPECT_FALSE(got) << seed << " (" << m.change << "): " << NarrowForMessage(m.address);
+    } else if (m.verdict == NearMissVerdict::kMustAllow) {
+      ++allowed;
+      EXPECT_TRUE(got) << seed << " (" << m.change << "): " << NarrowForMessage(m.address);
+    }
+  }
+  EXPECT_GT(refused, 8000);
+  EXPECT_GT(allowed, 1000);
 }
 
 }  // namespace

@@ -88,12 +88,11 @@ std::uint32_t ComputeEdition(const OsEditionFacts& f) {
   constexpr std::uint32_t kSuitePersonal = 0x200;
   constexpr std::uint32_t kProductTypes[] = {1, 2, 3, 4, 6, 11};
   if (f.major == 5 && f.minor == 1) {
-    if (!(f.product_type & 1)) return 0;
-    if (f.suite_mask & kSuitePersonal) return 1;
-    // Media Center and Tablet PC are Professional underneath.
+    // The maker's pages were written against this answer, as it stands.
+    if (f.product_type & 1) return (f.suite_mask & kSuitePersonal) ? 1 : 2;
     if (f.media_center) return 3;
     if (f.tablet_pc) return 4;
-    return 2;
+    return 0;
   }
   if (f.major == 6 && f.has_product_info)
     for (std::uint32_t t : kProductTypes)

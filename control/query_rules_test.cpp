@@ -4,9 +4,11 @@
 
 #include <string>
 
+#include "tests/support/text.h"
+
 namespace {
 
-std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+using zu::test::Utf8;
 
 TEST(QueryRules, ModelNameIsCutBeforeTheFirstParenthesis) {
   EXPECT_EQ(L"VexaBook 9000 ", CutModelName(L"VexaBook 9000 (PA123)"));
@@ -32,7 +34,7 @@ TEST(QueryRules, IdentifyingNumberWithoutSeparatorIsAnsweredWhole) {
       {L"   ", L"", L""},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.number));
+    SCOPED_TRACE(Utf8(c.number));
     std::wstring code, serial;
     SplitIdentityForPage(c.number, &code, &serial);
     EXPECT_EQ(c.code, code);
@@ -41,20 +43,28 @@ TEST(QueryRules, IdentifyingNumberWithoutSeparatorIsAnsweredWhole) {
 }
 
 TEST(QueryRules, EditionOfWindowsXp) {
-  OsEditionFacts xp{.major = 5, .minor = 1, .product_type = 1};
-  EXPECT_EQ(2u, ComputeEdition(xp));
-  xp.suite_mask = 0x200 | 0x100;
-  EXPECT_EQ(1u, ComputeEdition(xp));
-  xp.suite_mask = 0x100;
-  xp.media_center = true;
-  xp.tablet_pc = true;
-  EXPECT_EQ(3u, ComputeEdition(xp));
-  xp.media_center = false;
-  EXPECT_EQ(4u, ComputeEdition(xp));
-  xp.product_type = 2;  // domain controller: not determined
-  EXPECT_EQ(0u, ComputeEdition(xp));
+  // The product type's lowest bit set: personal suite 1, else 2; clear:
+  // media center 3, else tablet PC 4, else not determined.
+  struct {
+    std::uint32_t product_type, suite_mask;
+    bool media_center, tablet_pc;
+    std::uint32_t edition;
+  } const cases[] = {
+      {1, 0x000, false, false, 2}, {1, 0x300, false, false, 1}, {1, 0x100, true, true, 2},
+      {1, 0x200, true, false, 1},  {3, 0x000, true, false, 2},  {2, 0x000, true, true, 3},
+      {2, 0x200, false, true, 4},  {2, 0x000, false, false, 0}, {0, 0x200, true, false, 3},
+      {0, 0x000, false, true, 4},
+  };
+  for (const auto& c : cases) {
+    OsEditionFacts xp{.major = 5, .minor = 1, .product_type = c.product_type,
+                      .suite_mask = c.suite_mask, .media_center = c.media_center,
+                      .tablet_pc = c.tablet_pc};
+    EXPECT_EQ(c.edition, ComputeEdition(xp))
+        << c.product_type << " " << c.suite_mask << " " << c.media_center << c.tablet_pc;
+  }
   // 5.2 has no edition rule, whatever the facts.
   EXPECT_EQ(0u, ComputeEdition({.major = 5, .minor = 2, .product_type = 1, .suite_mask = 0x200}));
+  EXPECT_EQ(0u, ComputeEdition({.major = 5, .minor = 2, .product_type = 2, .media_center = true}));
 }
 
 TEST(QueryRules, EditionOfVersionSixIsTheProductTypeWhenKnown) {
@@ -101,7 +111,7 @@ TEST(QueryRules, OsRequirementItems) {
       {L"-5", RuleResult::kNoMatch, RuleResult::kNoMatch},  // any version, service pack 5
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.item));
+    SCOPED_TRACE(Utf8(c.item));
     EXPECT_EQ(c.xp, MatchOsRequirement(c.item, xp_sp2_home));
     EXPECT_EQ(c.vista, MatchOsRequirement(c.item, vista_sp1_business));
   }
@@ -130,7 +140,7 @@ TEST(QueryRules, ModelRequirementsLenient) {
       {L"PA123+150+1", false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.param));
+    SCOPED_TRACE(Utf8(c.param));
     EXPECT_EQ(c.match, MatchModelRequirement(c.param, L"PA123", L"150"));
   }
   // The range needs an all-digit serial.
@@ -166,7 +176,7 @@ TEST(QueryRules, ModelRequirementsStrict) {
       {L"PA123;PB1*2", RuleResult::kInvalid},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.param));
+    SCOPED_TRACE(Utf8(c.param));
     EXPECT_EQ(c.result, MatchModelRequirementEx(c.param, L"PA123", L"150"));
   }
 }

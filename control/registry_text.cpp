@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 #include "common/framework/handle.h"
 #include "control/error_codes.h"
 #include "control/registry_format.h"
@@ -104,4 +106,55 @@ std::wstring ListRegistryKey(const std::wstring& key_path, std::vector<std::wstr
     if (!value.empty() && !entry.empty()) values->push_back(entry);
   }
   return listing.text();
+}
+
+bool ReadRegistryKeyValues(const std::wstring& key_path, std::vector<RegistryValueEntry>* values) {
+  values->clear();
+  zu::UniqueRegKey key;
+  if (!OpenPath(key_path, &key)) return false;
+  std::vector<wchar_t> name(kRegistryNameChars);
+  // Names first, data by name: a too-long name and too-big data are told
+  // apart. Any failure but a too-long name ends the walk, so that a key
+  // deleted meanwhile cannot keep it going.
+  for (DWORD index = 0;; ++index) {
+    DWORD chars = kRegistryNameChars;
+    const LONG r = ::RegEnumValueW(key.get(), index, name.data(), &chars, nullptr, nullptr,
+                                   nullptr, nullptr);
+    if (r == ERROR_MORE_DATA) continue;
+    if (r != ERROR_SUCCESS) break;
+    RegistryValueEntry entry;
+    entry.name.assign(name.data(), chars);
+    BYTE data[kValueTextBufferBytes];
+    DWORD type = 0, bytes = sizeof(data);
+    const LONG q = ::RegQueryValueExW(key.get(), entry.name.c_str(), nullptr, &type, data, &bytes);
+    if (q != ERROR_SUCCESS && q != ERROR_MORE_DATA) continue;
+    entry.type = type;
+    entry.bytes = bytes;
+    if (q == ERROR_SUCCESS) entry.data.assign(data, data + bytes);
+    values->push_back(std::move(entry));
+  }
+  return true;
+}
+
+bool ReadRegistryString(HKEY root, const std::wstring& subkey, const wchar_t* name,
+                        std::size_t max_chars, RegistryStringTypes types, std::wstring* text) {
+  text->clear();
+  zu::UniqueRegKey key;
+  if (::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+    return false;
+  DWORD type = 0, bytes = 0;
+  if (::RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS)
+    return false;
+  if (type != REG_SZ && !(type == REG_EXPAND_SZ && types == RegistryStringTypes::kPlainOrExpand))
+    return false;
+  // Room for a terminator the stored data may lack.
+  std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
+  DWORD got = bytes;
+  if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                         &got) != ERROR_SUCCESS)
+    return false;
+  const std::wstring value(buffer.data(), ::wcsnlen(buffer.data(), got / sizeof(wchar_t)));
+  if (value.size() > max_chars) return false;
+  *text = value;
+  return true;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/text.h"
+
 namespace {
 
 using Items = std::vector<RequirementItem>;
@@ -14,7 +16,7 @@ RequirementItem Prefix(const wchar_t* t) { return {t, true}; }
 
 constexpr ListRules kAll{.wildcards = true, .any_value = true, .several = true, .empty = false};
 
-std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+using zu::test::Utf8;
 
 TEST(ReverseFlag, OnlyEmptyZeroAndOneAreValid) {
   struct Case {
@@ -26,7 +28,7 @@ TEST(ReverseFlag, OnlyEmptyZeroAndOneAreValid) {
       {L" 1", false, true}, {L"1 ", false, true}, {L"2", false, true},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.text));
+    SCOPED_TRACE(Utf8(c.text));
     bool invalid = !c.invalid;
     EXPECT_EQ(c.value, ParseReverseFlag(c.text, &invalid));
     EXPECT_EQ(c.invalid, invalid);
@@ -60,7 +62,7 @@ TEST(RequirementList, SplitsItemsAndResolvesEscapes) {
       {L"x*  ", {Plain(L"x*  ")}},  // checked trimmed, kept as written: not a prefix item
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.text));
+    SCOPED_TRACE(Utf8(c.text));
     Items items;
     ASSERT_TRUE(SplitRequirementList(c.text, &items, kAll));
     EXPECT_EQ(c.items, items);
@@ -106,7 +108,7 @@ TEST(RequirementList, RefusesTextsThatBreakTheRules) {
       {L" a* ", kAll, true},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.text));
+    SCOPED_TRACE(Utf8(c.text));
     Items items{Plain(L"stale")};
     EXPECT_EQ(c.valid, SplitRequirementList(c.text, &items, c.rules));
     if (!c.valid) {

@@ -8,9 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,42 +16,26 @@
 #include "control/registered_strings.h"
 #include "control/zuac_module.h"
 #include "control/zuax_ids.h"
+#include "tests/support/files.h"
+#include "tests/support/registry.h"
+#include "tests/support/text.h"
 
 namespace {
 
 const wchar_t kDebugIni[] = L"C:\\Update\\Debug.ini";
 
-std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-  std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
+using zu::test::ReadFileBytes;
+using zu::test::WriteFileBytes;
 
 // Writes the debug file for a test and puts the old one back afterwards.
 class DebugIni {
  public:
-  DebugIni() : saved_(ReadWholeFile(kDebugIni)) {
-    ::CreateDirectoryW(L"C:\\Update", nullptr);
-    ::DeleteFileW(kDebugIni);
-  }
-  ~DebugIni() {
-    if (saved_)
-      WriteWholeFile(kDebugIni, *saved_);
-    else
-      ::DeleteFileW(kDebugIni);
-  }
-  void Set(const std::string& text) { WriteWholeFile(kDebugIni, text); }
+  DebugIni() { ::CreateDirectoryW(L"C:\\Update", nullptr); }
+  void Set(const std::string& text) { WriteFileBytes(kDebugIni, text); }
   void AllowEveryPage() { Set("[General]\r\nIgnoreURLCheck=1\r\n"); }
 
  private:
-  std::optional<std::string> saved_;
+  zu::test::FileAside saved_{kDebugIni};  // absent until the test writes it
 };
 
 zu::ComPtr<IDispatch> CreateControl() {
@@ -231,7 +212,7 @@ const std::vector<MethodRow>& MethodTable() {
   return rows;
 }
 
-std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+using zu::test::Utf8;
 
 TEST(TypeLibraryTest, LibraryIsZuaxLibFourZeroForEnglishAndAControlLibrary) {
   zu::ComInit com;
@@ -285,15 +266,15 @@ TEST(TypeLibraryTest, DispatchInterfaceHasTheFiftyEightMethodsAsTabled) {
       UINT got = 0;
       ASSERT_EQ(info->GetNames(fd->memid, names, 16, &got), S_OK);
       EXPECT_EQ(std::wstring(names[0]), row.name);
-      EXPECT_EQ(fd->cParams, static_cast<SHORT>(row.params.size())) << Narrow(row.name);
+      EXPECT_EQ(fd->cParams, static_cast<SHORT>(row.params.size())) << Utf8(row.name);
       for (std::size_t p = 0; p < row.params.size(); ++p) {
         if (row.params[p]) {
-          ASSERT_LT(p + 1, got) << Narrow(row.name);
-          EXPECT_EQ(std::wstring(names[p + 1]), row.params[p]) << Narrow(row.name);
+          ASSERT_LT(p + 1, got) << Utf8(row.name);
+          EXPECT_EQ(std::wstring(names[p + 1]), row.params[p]) << Utf8(row.name);
         }
       }
       for (UINT n = 0; n < got; ++n) ::SysFreeString(names[n]);
-      EXPECT_EQ(fd->elemdescFunc.tdesc.vt, row.result) << Narrow(row.name);
+      EXPECT_EQ(fd->elemdescFunc.tdesc.vt, row.result) << Utf8(row.name);
     }
     info->ReleaseFuncDesc(fd);
   }
@@ -323,12 +304,12 @@ TEST(TypeLibraryTest, DispatchInterfaceHasTheFiftyEightMethodsAsTabled) {
 TEST_F(ControlTest, EveryNameResolvesToItsIdWhateverItsCase) {
   for (const MethodRow& row : MethodTable()) {
     std::wstring name = row.name;
-    EXPECT_EQ(IdOf(ctrl_.get(), name), row.id) << Narrow(name);
+    EXPECT_EQ(IdOf(ctrl_.get(), name), row.id) << Utf8(name);
     std::wstring lower = name, upper = name;
     for (wchar_t& c : lower) c = static_cast<wchar_t>(::towlower(c));
     for (wchar_t& c : upper) c = static_cast<wchar_t>(::towupper(c));
-    EXPECT_EQ(IdOf(ctrl_.get(), lower), row.id) << Narrow(lower);
-    EXPECT_EQ(IdOf(ctrl_.get(), upper), row.id) << Narrow(upper);
+    EXPECT_EQ(IdOf(ctrl_.get(), lower), row.id) << Utf8(lower);
+    EXPECT_EQ(IdOf(ctrl_.get(), upper), row.id) << Utf8(upper);
   }
   EXPECT_EQ(IdOf(ctrl_.get(), L"GetBIOSVersions"), DISPID_UNKNOWN);
   EXPECT_EQ(IdOf(ctrl_.get(), L""), DISPID_UNKNOWN);
@@ -341,7 +322,7 @@ TEST_F(ControlTest, WrongArgumentCountsAreRefusedForEveryMethod) {
       for (std::size_t i = 0; i < count; ++i) args.push_back(Str(L"0"));
       CallResult r;
       CallByName(ctrl_.get(), row.name, std::move(args), &r);
-      EXPECT_EQ(r.hr, DISP_E_BADPARAMCOUNT) << Narrow(row.name) << " with " << count;
+      EXPECT_EQ(r.hr, DISP_E_BADPARAMCOUNT) << Utf8(row.name) << " with " << count;
     }
   }
 }
@@ -476,7 +457,7 @@ TEST_F(ControlTest, MatchingMethodsApplyTheReverseFlagToARefusal) {
   for (const wchar_t* flag : {L"yes", L"2", L" 1", L"01", L"true"}) {
     SetZuLastError(0);
     EXPECT_FALSE(CallBool(ctrl_.get(), L"SearchModelNameEx", {Str(L"M"), Str(flag)}));
-    EXPECT_EQ(ZuLastError(), 0x20000015) << Narrow(flag);
+    EXPECT_EQ(ZuLastError(), 0x20000015) << Utf8(flag);
   }
 }
 
@@ -667,33 +648,14 @@ TEST_F(ControlTest, SelfVersionComesFromTheDebugFileOrTheLoadedLibrary) {
 
 const wchar_t kIexploreKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
 
-std::optional<std::wstring> ReadDefaultValue(HKEY root, const wchar_t* subkey) {
-  wchar_t buf[1024];
-  DWORD bytes = sizeof(buf);
-  if (::RegGetValueW(root, subkey, nullptr, RRF_RT_REG_SZ, nullptr, buf, &bytes) != ERROR_SUCCESS)
-    return std::nullopt;
-  return std::wstring(buf);
-}
-
-void WriteDefaultValue(HKEY root, const wchar_t* subkey, const std::wstring& value) {
-  ::RegSetKeyValueW(root, subkey, nullptr, REG_SZ, value.c_str(),
-                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
-std::wstring ExeDir() {
-  wchar_t path[MAX_PATH];
-  DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p(path, n);
-  return p.substr(0, p.rfind(L'\\'));
-}
-
 TEST_F(ControlTest, ShowInstallerOpensTheModuleFolderWithTheRegisteredBrowser) {
   debug_.AllowEveryPage();
-  std::optional<std::wstring> saved = ReadDefaultValue(HKEY_LOCAL_MACHINE, kIexploreKey);
+  zu::test::KeySnapshot browser(HKEY_LOCAL_MACHINE, kIexploreKey);
   std::wstring record = TempDir() + L"\\zuax_show_record.txt";
   ::DeleteFileW(record.c_str());
   ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", record.c_str());
-  WriteDefaultValue(HKEY_LOCAL_MACHINE, kIexploreKey, ExeDir() + L"\\zurecord.exe");
+  ASSERT_TRUE(zu::test::SetRegString(HKEY_LOCAL_MACHINE, kIexploreKey, L"",
+                                      zu::test::BinDir() + L"\\zurecord.exe"));
 
   EXPECT_FALSE(CallBool(ctrl_.get(), L"ShowInstaller", {Str(L"")}));
   EXPECT_FALSE(CallBool(ctrl_.get(), L"ShowInstaller", {Str(L"http://dl.example/NoSuch.exe")}));
@@ -707,26 +669,133 @@ TEST_F(ControlTest, ShowInstallerOpensTheModuleFolderWithTheRegisteredBrowser) {
   EXPECT_EQ(CallLastError(ctrl_.get()), 0x20000005);
 
   ::CreateDirectoryW(L"C:\\Update\\zuaxshow", nullptr);
-  WriteWholeFile(L"C:\\Update\\zuaxshow\\zuaxshow.exe", "MZ");
+  WriteFileBytes(L"C:\\Update\\zuaxshow\\zuaxshow.exe", "MZ");
   EXPECT_TRUE(CallBool(ctrl_.get(), L"ShowInstaller", {Str(L"http://dl.example/p/zuaxshow.exe")}));
   EXPECT_EQ(CallLastError(ctrl_.get()), 0);
   std::string line;
   for (int i = 0; i < 1200 && line.find('\n') == std::string::npos; ++i) {
     ::Sleep(100);
-    line = ReadWholeFile(record).value_or("");
+    line = ReadFileBytes(record);
   }
-  EXPECT_NE(line.find("C:\\Update\\zuaxshow"), std::string::npos) << line;
+  EXPECT_NE(line.find("\"C:\\Update\\zuaxshow\""), std::string::npos) << line;
   EXPECT_EQ(line.find("zuaxshow.exe"), std::string::npos) << line;  // the folder, not the file
 
-  if (saved)
-    WriteDefaultValue(HKEY_LOCAL_MACHINE, kIexploreKey, *saved);
-  else
-    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kIexploreKey);
+  // A folder with blanks stays one argument.
+  ::DeleteFileW(record.c_str());
+  ::CreateDirectoryW(L"C:\\Update\\zuax show", nullptr);
+  WriteFileBytes(L"C:\\Update\\zuax show\\zuax show.exe", "MZ");
+  EXPECT_TRUE(CallBool(ctrl_.get(), L"ShowInstaller", {Str(L"http://dl.example/p/zuax show.exe")}));
+  line.clear();
+  for (int i = 0; i < 1200 && line.find('\n') == std::string::npos; ++i) {
+    ::Sleep(100);
+    line = ReadFileBytes(record);
+  }
+  EXPECT_NE(line.find("zurecord.exe\" \"C:\\Update\\zuax show\""), std::string::npos) << line;
+  ::DeleteFileW(L"C:\\Update\\zuax show\\zuax show.exe");
+  ::RemoveDirectoryW(L"C:\\Update\\zuax show");
+
   ::DeleteFileW(L"C:\\Update\\zuaxshow\\zuaxshow.exe");
   ::RemoveDirectoryW(L"C:\\Update\\zuaxshow");
   ::RemoveDirectoryW(L"C:\\Update\\zuaxdir\\zuaxdir.exe");
   ::RemoveDirectoryW(L"C:\\Update\\zuaxdir");
   ::DeleteFileW(record.c_str());
+}
+
+// Everything under C:\Update, path by path, with each file's bytes.
+std::vector<std::pair<std::wstring, std::string>> UpdateFolderContents(const std::wstring& dir) {
+  std::vector<std::pair<std::wstring, std::string>> all;
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW((dir + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return all;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = dir + L"\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      all.emplace_back(path + L"\\", "");
+      for (auto& entry : UpdateFolderContents(path)) all.push_back(std::move(entry));
+    } else {
+      all.emplace_back(path, zu::test::ReadFileBytes(path));
+    }
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return all;
+}
+
+// A refused page reaches no method's work, whatever the method: every
+// method of the type library, called with arguments that would change
+// files, slots, the mutex or start the browser if its work ran, answers
+// the refused result of its type and changes nothing.
+TEST_F(ControlTest, ARefusedPageReachesNothingButThePrologue) {
+  ::CreateDirectoryW(L"C:\\Update", nullptr);
+  ::CreateDirectoryW(L"C:\\Update\\zuaxrefused", nullptr);
+  zu::test::WriteFileBytes(L"C:\\Update\\zuaxrefused\\zuaxrefused.exe", "MZ refused");
+  zu::test::FileSnapshot patch_list(L"C:\\Update\\PatchList.dat");
+  zu::test::FileSnapshot uncheck(L"C:\\Update\\UncheckItem.dat");
+  zu::test::WriteFileBytes(L"C:\\Update\\PatchList.dat", std::string(40, '\x01'));
+  zu::test::WriteFileBytes(L"C:\\Update\\UncheckItem.dat", "[UncheckItem]\r\nZUREFUSED=1\r\n");
+  std::wstring record = TempDir() + L"\\zuax_refused_record.txt";
+  ::DeleteFileW(record.c_str());
+  ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", record.c_str());
+  zu::test::KeySnapshot browser(HKEY_LOCAL_MACHINE, kIexploreKey);
+  ASSERT_TRUE(zu::test::SetRegString(HKEY_LOCAL_MACHINE, kIexploreKey, L"",
+                                      zu::test::BinDir() + L"\\zurecord.exe"));
+  ClearRegisteredStrings();
+  const auto before = UpdateFolderContents(L"C:\\Update");
+
+  auto argument = [](const wchar_t* param) -> VARIANT {
+    const std::wstring p = param ? param : L"";
+    if (p == L"bstrURL" || p == L"lpURL" || p == L"bstrFilePath" || p == L"bstrPatch")
+      return Str(L"http://dl.example/p/zuaxrefused.exe");
+    if (p == L"bstrItem" || p == L"bstrSPID") return Str(L"zuaxrefused");
+    if (p.empty() || p == L"bstrValue") return Str(L"ZUREFUSED");
+    if (p == L"bstrReverse") return Str(L"0");
+    if (p == L"LLSize" || p == L"ULSize" || p == L"uID" || p == L"lError" || p == L"ulid")
+      return Int(p == L"uID" ? 100 : p == L"lError" ? 5 : 1);
+    if (p == L"bAutoExec") {
+      VARIANT v;
+      V_VT(&v) = VT_BOOL;
+      V_BOOL(&v) = VARIANT_TRUE;
+      return v;
+    }
+    return Str(L"1");
+  };
+  for (const MethodRow& row : MethodTable()) {
+    const std::string name = zu::test::Utf8(row.name);
+    SetZuLastError(0x20000007);
+    std::vector<VARIANT> args;
+    for (const wchar_t* param : row.params) args.push_back(argument(param));
+    CallResult r;
+    CallByName(ctrl_.get(), row.name, std::move(args), &r);
+    ASSERT_EQ(r.hr, S_OK) << name;
+    if (row.id == 26) {  // GetLastError
+      EXPECT_EQ(V_I4(&r.value), -1) << name;
+    } else if (row.result == VT_BSTR) {
+      EXPECT_EQ(V_VT(&r.value), VT_BSTR) << name;
+      EXPECT_EQ(::SysStringLen(V_BSTR(&r.value)), 0u) << name;
+    } else if (row.result == VT_UI4) {
+      EXPECT_EQ(V_UI4(&r.value), 0u) << name;
+    } else if (row.result == VT_I4 || row.id == 12) {
+      EXPECT_EQ(V_VT(&r.value), VT_BOOL) << name;
+      EXPECT_EQ(V_BOOL(&r.value), VARIANT_FALSE) << name;
+    }
+    // Only the frames that clear the code before the check may touch it.
+    const bool matching = name.starts_with("Search") && name.ends_with("Ex");
+    const bool clears_first = matching || row.id == 14 || row.id == 19 || row.id == 20;
+    EXPECT_EQ(ZuLastError(), clears_first ? 0 : 0x20000007) << name;
+  }
+  ::Sleep(500);  // a browser started by mistake would have written by now
+
+  EXPECT_EQ(UpdateFolderContents(L"C:\\Update"), before);
+  EXPECT_FALSE(zu::test::FileExists(record)) << "the browser was started";
+  for (long slot : {100L, 101L, 300L, 504L}) EXPECT_EQ(RegisteredString(slot), L"") << slot;
+  HANDLE mutex = ::OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\ZEFO Update ActiveX Mutex");
+  EXPECT_EQ(mutex, nullptr);
+  if (mutex) ::CloseHandle(mutex);
+
+  ::DeleteFileW(L"C:\\Update\\zuaxrefused\\zuaxrefused.exe");
+  ::RemoveDirectoryW(L"C:\\Update\\zuaxrefused");
+  ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", nullptr);
 }
 
 // --- Script safety and the OLE interfaces -----------------------------------------------------

@@ -1,6 +1,6 @@
 // The resident agent's update check against a maker's server on loopback:
 // the file it asks for, what it stores, and the balloon it shows. Runs with
-// made-up firmware (see common/fake_smbios_test.sh): the model name is
+// made-up firmware (see tests/support/fake_smbios.sh): the model name is
 // "VexaBook 9000 (Pro)" and the model code "VB9".
 #include <windows.h>
 #include <shellapi.h>
@@ -12,7 +12,9 @@
 #include <string>
 
 #include "agent/resource.h"
-#include "tests/lab_support.h"
+#include "tests/support/files.h"
+#include "tests/support/lab.h"
+#include "tests/support/registry.h"
 #include "tests/loopback_http.h"
 #include "tools/uiauto/uiauto.h"
 
@@ -31,65 +33,65 @@ std::string InfoFile(const std::string& inner) {
 
 class CheckE2E : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { lab::InstallAgent(); }
+  static void SetUpTestSuite() { zu::test::InstallAgent(); }
 
   void SetUp() override {
     ASSERT_TRUE(server_.ok());
-    lab::StopAllAgents();
+    zu::test::StopAllAgents();
     user_.Clear();
     // Checks on the first pulse, a second after start.
     SetDword(L"FirstRun", 0);
     SetDword(L"_Debug_PulseInterval", 1000);
-    lab::InstallSettingsFile();
+    zu::test::InstallSettingsFile();
     SetOption(L"Setting", L"InfoFileURLBase", server_.Url("/info/"));
   }
   void TearDown() override {
-    lab::StopAllAgents();
+    zu::test::StopAllAgents();
     ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", nullptr);
   }
 
   static void SetDword(const wchar_t* name, DWORD value) {
-    ASSERT_TRUE(lab::SetRegDword(HKEY_CURRENT_USER, kUserKey, name, value));
+    ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, name, value));
   }
   static void SetString(const wchar_t* name, const std::wstring& value) {
-    ASSERT_TRUE(lab::SetRegString(HKEY_CURRENT_USER, kUserKey, name, value));
+    ASSERT_TRUE(zu::test::SetRegString(HKEY_CURRENT_USER, kUserKey, name, value));
   }
   static void SetOption(const wchar_t* section, const wchar_t* name, const std::wstring& value) {
-    ::WritePrivateProfileStringW(section, name, value.c_str(), lab::SettingsFile().c_str());
+    ::WritePrivateProfileStringW(section, name, value.c_str(), zu::test::SettingsFile().c_str());
   }
   static std::wstring Option(const wchar_t* section, const wchar_t* name) {
     wchar_t text[256] = L"";
-    ::GetPrivateProfileStringW(section, name, L"", text, 256, lab::SettingsFile().c_str());
+    ::GetPrivateProfileStringW(section, name, L"", text, 256, zu::test::SettingsFile().c_str());
     return text;
   }
   static std::optional<std::wstring> Stored(const wchar_t* name) {
-    return lab::RegString(HKEY_CURRENT_USER, kUserKey, name);
+    return zu::test::RegString(HKEY_CURRENT_USER, kUserKey, name);
   }
 
   // Starts the resident agent and waits for its first check to be done.
   void RunCheck() {
-    agent_ = lab::StartAgent(L"/Stationary");
+    agent_ = zu::test::StartAgent(L"/Stationary");
     ASSERT_TRUE(agent_);
-    ASSERT_TRUE(lab::WaitFor([this] { return !server_.requests().empty(); }, 30000))
+    ASSERT_TRUE(zu::test::WaitFor([this] { return !server_.requests().empty(); }, 30000))
         << "the agent asked the server for nothing";
-    ASSERT_TRUE(lab::WaitFor([] { return Stored(L"LastExecute").has_value(); }, 10000));
+    ASSERT_TRUE(zu::test::WaitFor([] { return Stored(L"LastExecute").has_value(); }, 10000));
   }
   // Registers the recorder as the browser; answers the file it writes to.
   static std::wstring RecordBrowser() {
-    const std::wstring log = lab::BinDir() + L"\\check-browser.log";
-    EXPECT_TRUE(lab::RecordBrowserStarts(log));
+    const std::wstring log = zu::test::BinDir() + L"\\check-browser.log";
+    EXPECT_TRUE(zu::test::RecordBrowserStarts(log));
     return log;
   }
   static bool Opened(const std::wstring& log, const std::string& address) {
-    return lab::WaitFor(
-        [&] { return lab::ReadFileBytes(log).find(address) != std::string::npos; }, 15000);
+    return zu::test::WaitFor(
+        [&] { return zu::test::ReadFileBytes(log).find(address) != std::string::npos; }, 15000);
   }
   std::string Page(const std::string& name) const {
     return "http://127.0.0.1:" + std::to_string(server_.port()) + "/page/" + name;
   }
   std::wstring WaitForBalloon(DWORD ms = 15000) {
     std::wstring text;
-    lab::WaitFor([&] { return !(text = zu::ui::VisibleBalloonText()).empty(); }, ms);
+    zu::test::WaitFor([&] { return !(text = zu::ui::VisibleBalloonText()).empty(); }, ms);
     return text;
   }
 
@@ -101,10 +103,10 @@ class CheckE2E : public ::testing::Test {
     const auto it = files_.find(r.path);
     return it == files_.end() ? Reply::With(404, "missing") : Reply::With(200, it->second);
   }};
-  lab::Process agent_;
-  lab::KeySnapshot user_{HKEY_CURRENT_USER, kUserKey};
-  lab::KeySnapshot browser_{HKEY_LOCAL_MACHINE, lab::kBrowserKey};
-  lab::FileSnapshot settings_{lab::SettingsFile()};
+  zu::test::Process agent_;
+  zu::test::KeySnapshot user_{HKEY_CURRENT_USER, kUserKey};
+  zu::test::KeySnapshot browser_{HKEY_LOCAL_MACHINE, zu::test::kBrowserKey};
+  zu::test::FileSnapshot settings_{zu::test::SettingsFile()};
 };
 
 TEST_F(CheckE2E, NewUpdatesAreFetchedStoredAndAnnouncedAsRecommended) {
@@ -131,7 +133,7 @@ TEST_F(CheckE2E, AnUrgentUpdateIsAnnouncedAsImportant) {
   RunCheck();
   const std::wstring balloon = WaitForBalloon();
   EXPECT_EQ(kImportant, balloon.substr(0, wcslen(kImportant)));
-  const std::wstring dir = lab::BinDir() + L"\\..\\screenshots";
+  const std::wstring dir = zu::test::BinDir() + L"\\..\\screenshots";
   ::CreateDirectoryW(dir.c_str(), nullptr);
   zu::ui::SaveScreenshot(dir + L"\\balloon-important.png");
 }
@@ -164,14 +166,14 @@ TEST_F(CheckE2E, ShowPageProbesTheManualPageWithTheAgentsUserAgentAndOpensIt) {
   SetDword(L"_Debug_PulseInterval", 3600000);  // no check of its own meanwhile
   files_[kModelFile] = InfoFile("<lastupdate>2001-1-1-0:0-GMT</lastupdate><urlmanual>" +
                                 Page("manual") + "</urlmanual>");
-  agent_ = lab::StartAgent(L"/showpage");
+  agent_ = zu::test::StartAgent(L"/showpage");
   ASSERT_TRUE(agent_);
-  ASSERT_TRUE(Opened(log, Page("manual"))) << lab::ReadFileBytes(log);
+  ASSERT_TRUE(Opened(log, Page("manual"))) << zu::test::ReadFileBytes(log);
   const auto requests = server_.requests();
   ASSERT_EQ(2u, requests.size());
   EXPECT_EQ(kModelFile, requests[0].path);
   EXPECT_EQ("/page/manual", requests[1].path);
-  const std::string version = lab::ReadFileBytes(lab::InstallDir() + L"\\Version.txt");
+  const std::string version = zu::test::ReadFileBytes(zu::test::InstallDir() + L"\\Version.txt");
   EXPECT_EQ("ZEFOUpdate-Client/" + version.substr(0, version.find_first_of("\r\n")),
             requests[1].user_agent);
   EXPECT_EQ(server_.Url("/page/manual"), Stored(L"SupportpageManualURL").value_or(L""));
@@ -179,8 +181,8 @@ TEST_F(CheckE2E, ShowPageProbesTheManualPageWithTheAgentsUserAgentAndOpensIt) {
 
   // A later "/showpage" start hands the request to the running agent.
   ::DeleteFileW(log.c_str());
-  ASSERT_TRUE(lab::RunAgentToEnd(L"/showpage"));
-  ASSERT_TRUE(Opened(log, Page("manual"))) << lab::ReadFileBytes(log);
+  ASSERT_TRUE(zu::test::RunAgentToEnd(L"/showpage"));
+  ASSERT_TRUE(Opened(log, Page("manual"))) << zu::test::ReadFileBytes(log);
   EXPECT_EQ(4u, server_.requests().size());
   ::DeleteFileW(log.c_str());
 }
@@ -190,9 +192,9 @@ TEST_F(CheckE2E, TheTrayMenuOpensTheManualPage) {
   SetDword(L"_Debug_PulseInterval", 3600000);
   files_[kModelFile] = InfoFile("<lastupdate>2001-1-1-0:0-GMT</lastupdate><urlmanual>" +
                                 Page("manual") + "</urlmanual>");
-  agent_ = lab::StartAgent(L"/Stationary");
-  ASSERT_TRUE(lab::WaitFor([] { return lab::ChooseTrayMenuItem(ID_TRAY_SUPPORT); }, 20000));
-  ASSERT_TRUE(Opened(log, Page("manual"))) << lab::ReadFileBytes(log);
+  agent_ = zu::test::StartAgent(L"/Stationary");
+  ASSERT_TRUE(zu::test::WaitFor([] { return zu::test::ChooseTrayMenuItem(ID_TRAY_SUPPORT); }, 20000));
+  ASSERT_TRUE(Opened(log, Page("manual"))) << zu::test::ReadFileBytes(log);
   EXPECT_TRUE(Stored(L"LastVisit").has_value());
   ::DeleteFileW(log.c_str());
 }
@@ -224,19 +226,19 @@ TEST_F(CheckE2E, ShowPageFailuresGiveTheirMessageOrFallbackPage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    lab::StopAllAgents();
+    zu::test::StopAllAgents();
     ::DeleteFileW(log.c_str());
     files_.clear();
     if (!c.file.empty()) files_[kModelFile] = c.file;
     SetOption(L"Option", L"URLForInvalidSupportPage", std::wstring(c.invalid_page.begin(), c.invalid_page.end()));
     SetOption(L"Option", L"URLForInvalidInfoFile", std::wstring(c.invalid_info.begin(), c.invalid_info.end()));
-    agent_ = lab::StartAgent(L"/showpage");
+    agent_ = zu::test::StartAgent(L"/showpage");
     if (!c.message.empty()) {
       std::wstring text;
       EXPECT_TRUE(zu::ui::CloseMessageBox(L"ZEFO Update", L"OK", 15000, &text));
       EXPECT_EQ(c.message, text);
     } else {
-      EXPECT_TRUE(Opened(log, c.opened)) << lab::ReadFileBytes(log);
+      EXPECT_TRUE(Opened(log, c.opened)) << zu::test::ReadFileBytes(log);
     }
     // A fallback page is no visit.
     EXPECT_FALSE(Stored(L"LastVisit").has_value());
@@ -256,8 +258,31 @@ TEST_F(CheckE2E, ABalloonClickOpensTheNotificationPageAndRecordsTheVisit) {
   HWND holder = ::FindWindowW(nullptr, L"Icon Holder");
   ASSERT_NE(nullptr, holder);
   ::PostMessageW(holder, 0x8016, 0, NIN_BALLOONUSERCLICK);
-  ASSERT_TRUE(Opened(log, Page("auto"))) << lab::ReadFileBytes(log);
-  EXPECT_TRUE(lab::WaitFor([] { return Stored(L"LastVisit").has_value(); }, 5000));
+  ASSERT_TRUE(Opened(log, Page("auto"))) << zu::test::ReadFileBytes(log);
+  EXPECT_TRUE(zu::test::WaitFor([] { return Stored(L"LastVisit").has_value(); }, 5000));
+  ::DeleteFileW(log.c_str());
+}
+
+// A page of another scheme in the file is neither stored nor handed to the
+// browser: the balloon click finds no page for this PC and says so.
+TEST_F(CheckE2E, APageOfAnotherSchemeNeverReachesTheBrowser) {
+  const std::wstring log = RecordBrowser();
+  files_[kModelFile] = InfoFile(
+      "<lastupdate>2099-1-1-0:0-GMT</lastupdate>"
+      "<urlauto>file:///C:/windows/system32/notepad.exe</urlauto>"
+      "<urlmanual>C:\\windows\\system32\\notepad.exe</urlmanual>");
+  RunCheck();
+  ASSERT_FALSE(WaitForBalloon().empty());
+  EXPECT_FALSE(Stored(L"SupportpageAutoURL").has_value());
+  EXPECT_FALSE(Stored(L"SupportpageManualURL").has_value());
+  HWND holder = ::FindWindowW(nullptr, L"Icon Holder");
+  ASSERT_NE(nullptr, holder);
+  ::PostMessageW(holder, 0x8016, 0, NIN_BALLOONUSERCLICK);
+  std::wstring text;
+  EXPECT_TRUE(zu::ui::CloseMessageBox(L"ZEFO Update", L"OK", 15000, &text));
+  EXPECT_EQ(L"The support page failed to open. Please try again.", text);
+  EXPECT_EQ("", zu::test::ReadFileBytes(log));
+  EXPECT_FALSE(Stored(L"LastVisit").has_value());
   ::DeleteFileW(log.c_str());
 }
 

@@ -2,11 +2,8 @@
 # page host). Registers in HKCR/HKLM and writes C:\Update.
 zu_add_test(NAME control_e2e_tests
   SOURCES control_e2e_test.cpp
-  LIBS zulab version
+  LIBS zutest version
   LOCKS machine_state
   TIMEOUT 600)
 target_compile_definitions(control_e2e_tests PRIVATE ZU_TEST_VERSION="${PROJECT_VERSION}")
-add_dependencies(control_e2e_tests ZUAC)
-if(TARGET zupagehost)
-  add_dependencies(control_e2e_tests zupagehost)
-endif()
+add_dependencies(control_e2e_tests ZUAC zupagehost)

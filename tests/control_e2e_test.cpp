@@ -15,7 +15,10 @@
 
 #include "common/framework/handle.h"
 #include "control/allow_list.h"
-#include "tests/lab_support.h"
+#include "tests/support/files.h"
+#include "tests/support/lab.h"
+#include "tests/support/registry.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -32,26 +35,11 @@ const wchar_t kReleaseSignal[] = L"C:\\Update\\zuax_e2e_release.sig";
 
 constexpr DWORD kProcessWait = 120000;
 
-std::wstring Dll() { return lab::BinDir() + L"\\ZUAC.dll"; }
+std::wstring Dll() { return zu::test::BinDir() + L"\\ZUAC.dll"; }
 std::wstring System32(const wchar_t* exe) {
   wchar_t dir[MAX_PATH];
   ::GetSystemDirectoryW(dir, MAX_PATH);
   return std::wstring(dir) + L"\\" + exe;
-}
-
-std::wstring Utf16(const std::string& s) {
-  int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(n, L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-std::string Utf8(const std::wstring& w) {
-  int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                nullptr, nullptr);
-  std::string s(n, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                        nullptr);
-  return s;
 }
 
 std::wstring TempFile(const wchar_t* name) {
@@ -60,21 +48,20 @@ std::wstring TempFile(const wchar_t* name) {
   return std::wstring(dir) + name;
 }
 
-using lab::RunCaptured;
-using lab::RunResult;
+using zu::test::KeyExists;
+using zu::test::RunCaptured;
+using zu::test::RunResult;
+using zu::test::Utf16;
+using zu::test::Utf8;
 
 std::optional<DWORD> Regsvr32(bool unregister) {
   std::wstring args = unregister ? L"/u /s \"" + Dll() + L"\"" : L"/s \"" + Dll() + L"\"";
   return RunCaptured(System32(L"regsvr32.exe"), args).code;
 }
 
-bool KeyExists(HKEY root, const std::wstring& subkey) {
-  zu::UniqueRegKey key;
-  return ::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
-}
 std::optional<std::wstring> Value(HKEY root, const std::wstring& subkey,
                                   const std::wstring& name = L"") {
-  return lab::RegString(root, subkey, name);
+  return zu::test::RegString(root, subkey, name);
 }
 DWORD ValueCount(HKEY root, const std::wstring& subkey) {
   zu::UniqueRegKey key;
@@ -132,20 +119,23 @@ std::wstring AllowedAddress() {
 }
 const wchar_t kRefusedAddress[] = L"http://www.refused-host.example/zefo/update/index.html";
 
-std::wstring PageHost() { return lab::BinDir() + L"\\ZUPageHost.exe"; }
+std::wstring PageHost() { return zu::test::BinDir() + L"\\ZUPageHost.exe"; }
 
+// host_options: more page host options, such as the frame the page runs in.
 RunResult RunPage(const std::wstring& address, const std::string& body,
-                  const wchar_t* name = L"page", const char* extension = "js") {
+                  const wchar_t* name = L"page", const char* extension = "js",
+                  const std::wstring& host_options = L"") {
   std::wstring path = TempFile((std::wstring(L"zuax_e2e_") + name + L"." + Utf16(extension)).c_str());
-  lab::WriteFileBytes(path, std::string(extension) == "js" ? kPagePrelude + body : body);
-  RunResult r = RunCaptured(PageHost(), L"--url \"" + address + L"\" \"" + path + L"\"");
+  zu::test::WriteFileBytes(path, std::string(extension) == "js" ? kPagePrelude + body : body);
+  RunResult r = RunCaptured(PageHost(), L"--url \"" + address + L"\" " + host_options + L" \"" +
+                                            path + L"\"");
   ::DeleteFileW(path.c_str());
   return r;
 }
 
 RunResult RunCscript(const std::string& body) {
   std::wstring path = TempFile(L"zuax_e2e_cscript.js");
-  lab::WriteFileBytes(path, body);
+  zu::test::WriteFileBytes(path, body);
   RunResult r = RunCaptured(System32(L"cscript.exe"), L"//nologo \"" + path + L"\"");
   ::DeleteFileW(path.c_str());
   return r;
@@ -211,28 +201,22 @@ class ControlE2E : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ::CreateDirectoryW(L"C:\\Update", nullptr);
-    saved_debug_ = new std::optional<std::string>();
-    if (lab::FileExists(kDebugIni)) *saved_debug_ = lab::ReadFileBytes(kDebugIni);
-    ::DeleteFileW(kDebugIni);
+    debug_ = new zu::test::FileAside(kDebugIni);
     registered_ = Regsvr32(false) == 0u;
   }
   static void TearDownTestSuite() {
     Regsvr32(true);
-    if (saved_debug_->has_value())
-      lab::WriteFileBytes(kDebugIni, **saved_debug_);
-    else
-      ::DeleteFileW(kDebugIni);
-    delete saved_debug_;
+    delete debug_;
   }
   void SetUp() override { ASSERT_TRUE(registered_) << "regsvr32 did not register ZUAC.dll"; }
 
   static bool registered_;
-  static std::optional<std::string>* saved_debug_;
+  static zu::test::FileAside* debug_;  // the machine's debug file, put back at the end
 };
 bool ControlE2E::registered_ = false;
-std::optional<std::string>* ControlE2E::saved_debug_ = nullptr;
+zu::test::FileAside* ControlE2E::debug_ = nullptr;
 
-bool HavePageHost() { return lab::FileExists(PageHost()); }
+bool HavePageHost() { return zu::test::FileExists(PageHost()); }
 
 // --- Registration --------------------------------------------------------------------------
 
@@ -426,8 +410,8 @@ TEST_F(ControlE2E, AllowedPageGetsTypedAnswersAndScriptErrorsForBadCalls) {
   ASSERT_EQ(f260.size(), 260u);
   ::CreateDirectoryW(base.c_str(), nullptr);
   ::CreateDirectoryW(dir.c_str(), nullptr);
-  lab::WriteFileBytes(f259, "x");
-  lab::WriteFileBytes(L"\\\\?\\" + f260, "x");
+  zu::test::WriteFileBytes(f259, "x");
+  zu::test::WriteFileBytes(L"\\\\?\\" + f260, "x");
 
   std::string script = std::string(kEveryMethod) + R"JS(
 // Nothing has set the code yet: the thread's last-error is taken and kept.
@@ -485,7 +469,7 @@ host.Echo("allowed page done");
   EXPECT_EQ(r.code, 0u) << r.output;
 
   // The debug file's version replaces the library's.
-  lab::WriteFileBytes(kDebugIni, "[General]\r\nSelfVersion=9.9.9.9\r\n");
+  zu::test::WriteFileBytes(kDebugIni, "[General]\r\nSelfVersion=9.9.9.9\r\n");
   r = RunPage(AllowedAddress(),
               "check(zuax.GetSelfVersion() === \"9.9.9.9\", \"SelfVersion \" + zuax.GetSelfVersion());\n",
               L"selfversion");
@@ -496,6 +480,42 @@ host.Echo("allowed page done");
   ::DeleteFileW((L"\\\\?\\" + f260).c_str());
   ::RemoveDirectoryW(dir.c_str());
   ::RemoveDirectoryW(base.c_str());
+}
+
+// A control in a frame answers only when the frame's own document is on an
+// allowed host too, whatever page holds the frame.
+TEST_F(ControlE2E, FramesAnswerOnlyWhenTheirOwnDocumentIsAllowed) {
+  if (!HavePageHost()) GTEST_SKIP() << "ZUPageHost.exe is not built";
+  const std::string allowed = R"JS(
+check(zuax.IsAdmin() === true, "IsAdmin answered");
+check(zuax.GetLastError() === 0, "the prologue passed: " + zuax.GetLastError());
+)JS";
+  const std::string refused = R"JS(
+check(zuax.IsAdmin() === false, "IsAdmin refused");
+check(zuax.GetSelfVersion() === "", "GetSelfVersion refused");
+check(zuax.SearchSPIDEx("x", "1") === true, "a reversed refusal");
+check(zuax.GetLastError() === -1, "GetLastError refused: " + zuax.GetLastError());
+)JS";
+  const std::wstring other_allowed =
+      L"https://help" + std::wstring(kPageAllowList.domain_suffixes[0]) + L"/frame.htm";
+  struct FrameCase {
+    const wchar_t* what;
+    std::wstring top, options;
+    bool answers;
+  };
+  const FrameCase cases[] = {
+      {L"top and frame allowed", AllowedAddress(), L"--frame-url \"" + other_allowed + L"\"", true},
+      {L"a frame on another host", AllowedAddress(),
+       L"--frame-url \"http://ads.refused-host.example/banner.htm\"", false},
+      {L"a frame written by script", AllowedAddress(), L"--frame-url about:blank", false},
+      {L"a document without a readable address", AllowedAddress(), L"--no-document-url", false},
+      {L"an allowed frame in a refused page", kRefusedAddress,
+       L"--frame-url \"" + other_allowed + L"\"", false},
+  };
+  for (const FrameCase& c : cases) {
+    RunResult r = RunPage(c.top, c.answers ? allowed : refused, L"frame", "js", c.options);
+    EXPECT_EQ(r.code, 0u) << Utf8(c.what) << "\n" << r.output;
+  }
 }
 
 TEST_F(ControlE2E, ObjectTagCreatesTheControl) {
@@ -519,17 +539,17 @@ TEST_F(ControlE2E, WorkingMutexHeldByOnePageRefusesASecondPageProcess) {
   ::DeleteFileW(kReleaseSignal);
   // The first page locks and holds the mutex until the signal file appears.
   std::wstring holder_path = TempFile(L"zuax_e2e_holder.js");
-  lab::WriteFileBytes(holder_path, std::string(kPagePrelude) + R"JS(
+  zu::test::WriteFileBytes(holder_path, std::string(kPagePrelude) + R"JS(
 check(zuax.ZUMutexLock() === true, "first lock");
 var start = new Date().getTime();
 while (!zuax.IsFileExist("C:\\Update\\zuax_e2e_release.sig") &&
        new Date().getTime() - start < 120000) {}
 check(zuax.ZUMutexUnLock() === true, "unlock");
 )JS");
-  lab::Process holder = lab::Process::Start(
+  zu::test::Process holder = zu::test::Process::Start(
       PageHost(), L"--url \"" + AllowedAddress() + L"\" \"" + holder_path + L"\"");
   ASSERT_TRUE(holder);
-  bool locked = lab::WaitFor(
+  bool locked = zu::test::WaitFor(
       [] {
         HANDLE h = ::OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\ZEFO Update ActiveX Mutex");
         if (h) ::CloseHandle(h);
@@ -546,7 +566,7 @@ check(zuax.ZUMutexUnLock() === true, "unlock without holding");
 )JS", L"second");
   EXPECT_EQ(second.code, 0u) << second.output;
 
-  lab::WriteFileBytes(kReleaseSignal, "");
+  zu::test::WriteFileBytes(kReleaseSignal, "");
   DWORD code = 99;
   EXPECT_TRUE(holder.WaitExit(kProcessWait, &code));
   EXPECT_EQ(code, 0u);

@@ -8,8 +8,10 @@
 
 #include "common/framework/handle.h"
 #include "common/patch_list_format.h"
-#include "common/platform_test_support.h"
-#include "tests/lab_support.h"
+#include "tests/support/files.h"
+#include "tests/support/lab.h"
+#include "tests/support/process.h"
+#include "tests/support/registry.h"
 #include "tests/loopback_http.h"
 #include "tests/support/page_run.h"
 #include "tests/support/patch_list_file.h"
@@ -29,7 +31,7 @@ const wchar_t kPatchList[] = L"C:\\Update\\PatchList.dat";
 const wchar_t kUncheckFile[] = L"C:\\Update\\UncheckItem.dat";
 const wchar_t kDebugIni[] = L"C:\\Update\\Debug.ini";
 
-std::wstring Dll() { return lab::BinDir() + L"\\ZUAC.dll"; }
+std::wstring Dll() { return zu::test::BinDir() + L"\\ZUAC.dll"; }
 std::wstring Regsvr32() {
   wchar_t dir[MAX_PATH];
   ::GetSystemDirectoryW(dir, MAX_PATH);
@@ -40,9 +42,9 @@ class InstallE2E : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ::CreateDirectoryW(L"C:\\Update", nullptr);
-    registered_ = lab::RunCaptured(Regsvr32(), L"/s \"" + Dll() + L"\"").code == 0u;
+    registered_ = zu::test::RunCaptured(Regsvr32(), L"/s \"" + Dll() + L"\"").code == 0u;
   }
-  static void TearDownTestSuite() { lab::RunCaptured(Regsvr32(), L"/u /s \"" + Dll() + L"\""); }
+  static void TearDownTestSuite() { zu::test::RunCaptured(Regsvr32(), L"/u /s \"" + Dll() + L"\""); }
   void SetUp() override {
     ASSERT_TRUE(registered_) << "regsvr32 did not register ZUAC.dll";
     ::DeleteFileW(kDebugIni);
@@ -51,14 +53,14 @@ class InstallE2E : public ::testing::Test {
   }
 
   static bool registered_;
-  lab::FileSnapshot debug_{kDebugIni};
-  lab::FileSnapshot patch_list_{kPatchList};
-  lab::FileSnapshot uncheck_{kUncheckFile};
+  zu::test::FileSnapshot debug_{kDebugIni};
+  zu::test::FileSnapshot patch_list_{kPatchList};
+  zu::test::FileSnapshot uncheck_{kUncheckFile};
 };
 bool InstallE2E::registered_ = false;
 
 TEST_F(InstallE2E, UncheckedItemsAreStoredForAdministratorsAndOnlyOneMarksThem) {
-  lab::RunResult r = RunPage(AllowedPageAddress(), R"JS(
+  zu::test::RunResult r = RunPage(AllowedPageAddress(), R"JS(
 check(zuax.SetUnCheckItem("KB100") === true && zuax.GetLastError() === 0, "stored");
 check(zuax.IsUnChecked("KB100") === true, "marked");
 check(zuax.IsUnChecked("kb100") === true, "names are keys of an INI file: case is ignored");
@@ -74,7 +76,7 @@ check(zuax.IsUnChecked("KB400") === false, "no longer marked");
 )JS");
   EXPECT_EQ(r.code, 0u) << r.output;
   // Values the page did not write.
-  lab::WriteFileBytes(kUncheckFile, lab::ReadFileBytes(kUncheckFile) + "TWO=11\r\nZERO=0\r\nONE=1\r\n");
+  zu::test::WriteFileBytes(kUncheckFile, zu::test::ReadFileBytes(kUncheckFile) + "TWO=11\r\nZERO=0\r\nONE=1\r\n");
   r = RunPage(AllowedPageAddress(), R"JS(
 check(zuax.IsUnChecked("TWO") === false, "a value of two characters");
 check(zuax.IsUnChecked("ZERO") === false, "a value of 0");
@@ -82,14 +84,14 @@ check(zuax.IsUnChecked("ONE") === true, "a value of 1 written by hand");
 check(zuax.IsUnChecked("KB100") === true, "kept");
 )JS");
   EXPECT_EQ(r.code, 0u) << r.output;
-  const std::string file = lab::ReadFileBytes(kUncheckFile);
+  const std::string file = zu::test::ReadFileBytes(kUncheckFile);
   EXPECT_NE(file.find("[UncheckItem]"), std::string::npos) << file;
   EXPECT_NE(file.find("KB100=1"), std::string::npos) << file;
   EXPECT_EQ(file.find("KB400"), std::string::npos) << file;
   EXPECT_EQ(file.find("KB300"), std::string::npos) << file;
 
   // A standard user's page reads them but changes nothing.
-  zu::UniqueHandle token = zu::testing::NonAdminToken();
+  zu::UniqueHandle token = zu::test::NonAdminToken();
   ASSERT_TRUE(token);
   r = RunPage(AllowedPageAddress(), R"JS(
 check(zuax.IsAdmin() === false, "runs as a standard user");
@@ -99,16 +101,16 @@ check(zuax.ResetUnCheckItem("KB100") === false && zuax.GetLastError() === 0x2000
       "reset refused");
 )JS", token.get());
   EXPECT_EQ(r.code, 0u) << r.output;
-  EXPECT_EQ(lab::ReadFileBytes(kUncheckFile), file);
+  EXPECT_EQ(zu::test::ReadFileBytes(kUncheckFile), file);
 }
 
 TEST_F(InstallE2E, PatchRecordsAreListedAndTheirFilesDeleted) {
   const std::wstring folders[] = {L"C:\\Update\\zu-e2e-one", L"C:\\Update\\zu-e2e-two",
                                   L"C:\\Update\\zu-e2e-gone"};
   for (const std::wstring& f : folders) ::CreateDirectoryW(f.c_str(), nullptr);
-  lab::WriteFileBytes(L"C:\\Update\\zu-e2e-one\\one.exe", "1");
-  lab::WriteFileBytes(L"C:\\Update\\zu-e2e-two\\two.exe", "2");
-  lab::WriteFileBytes(L"C:\\Update\\zu-e2e-two\\keep.txt", "k");
+  zu::test::WriteFileBytes(L"C:\\Update\\zu-e2e-one\\one.exe", "1");
+  zu::test::WriteFileBytes(L"C:\\Update\\zu-e2e-two\\two.exe", "2");
+  zu::test::WriteFileBytes(L"C:\\Update\\zu-e2e-two\\keep.txt", "k");
 
   auto record = [](const wchar_t* spid, const wchar_t* path, int started, int installed) {
     patch_list::PatchRecord r;
@@ -126,9 +128,9 @@ TEST_F(InstallE2E, PatchRecordsAreListedAndTheirFilesDeleted) {
       record(L"SP-NOT-RUN", L"C:\\Update\\zu-e2e-one\\one.exe", 0, 0),
       record(L"", L"C:\\Update\\zu-e2e-two\\two.exe", 1, 1),
   });
-  lab::WriteFileBytes(kPatchList, std::string(bytes.begin(), bytes.end()));
+  zu::test::WriteFileBytes(kPatchList, std::string(bytes.begin(), bytes.end()));
 
-  lab::RunResult r = RunPage(AllowedPageAddress(), R"JS(
+  zu::test::RunResult r = RunPage(AllowedPageAddress(), R"JS(
 check(zuax.GetExecutedPatches() === "SP-ONE,SP-TWO,SP-GONE", "executed " + zuax.GetExecutedPatches());
 check(zuax.GetLastError() === 0, "read");
 check(zuax.DeletePatchFile("sp-one") === true && zuax.GetLastError() === 0, "file and folder");
@@ -143,29 +145,29 @@ check(zuax.DeletePatchListFile() === false, "already gone");
 check(zuax.GetExecutedPatches() === "" && zuax.GetLastError() === 0, "no list, no patches");
 )JS");
   EXPECT_EQ(r.code, 0u) << r.output;
-  EXPECT_FALSE(lab::FileExists(L"C:\\Update\\zu-e2e-one"));
-  EXPECT_FALSE(lab::FileExists(L"C:\\Update\\zu-e2e-two\\two.exe"));
-  EXPECT_TRUE(lab::FileExists(L"C:\\Update\\zu-e2e-two\\keep.txt"));
-  EXPECT_FALSE(lab::FileExists(L"C:\\Update\\zu-e2e-gone"));
-  EXPECT_FALSE(lab::FileExists(kPatchList));
+  EXPECT_FALSE(zu::test::FileExists(L"C:\\Update\\zu-e2e-one"));
+  EXPECT_FALSE(zu::test::FileExists(L"C:\\Update\\zu-e2e-two\\two.exe"));
+  EXPECT_TRUE(zu::test::FileExists(L"C:\\Update\\zu-e2e-two\\keep.txt"));
+  EXPECT_FALSE(zu::test::FileExists(L"C:\\Update\\zu-e2e-gone"));
+  EXPECT_FALSE(zu::test::FileExists(kPatchList));
   ::DeleteFileW(L"C:\\Update\\zu-e2e-two\\keep.txt");
   ::RemoveDirectoryW(L"C:\\Update\\zu-e2e-two");
 }
 
 TEST_F(InstallE2E, ARefusedPageChangesNoRecordAndNoItem) {
   ::CreateDirectoryW(L"C:\\Update\\zu-e2e-one", nullptr);
-  lab::WriteFileBytes(L"C:\\Update\\zu-e2e-one\\one.exe", "1");
+  zu::test::WriteFileBytes(L"C:\\Update\\zu-e2e-one\\one.exe", "1");
   patch_list::PatchRecord one;
   one.path = L"C:\\Update\\zu-e2e-one\\one.exe";
   one.spid = L"SP-ONE";
   one.installed = 1;
   const std::vector<std::uint8_t> bytes = patch_list::BuildFile({one});
   const std::string list(bytes.begin(), bytes.end());
-  lab::WriteFileBytes(kPatchList, list);
+  zu::test::WriteFileBytes(kPatchList, list);
   const std::string items = "[UncheckItem]\r\nKB1=1\r\n";
-  lab::WriteFileBytes(kUncheckFile, items);
+  zu::test::WriteFileBytes(kUncheckFile, items);
 
-  lab::RunResult r = RunPage(kRefusedPageAddress, R"JS(
+  zu::test::RunResult r = RunPage(kRefusedPageAddress, R"JS(
 check(zuax.SetUnCheckItem("KB2") === false, "SetUnCheckItem");
 check(zuax.ResetUnCheckItem("KB1") === false, "ResetUnCheckItem");
 check(zuax.IsUnChecked("KB1") === false, "IsUnChecked");
@@ -175,9 +177,9 @@ check(zuax.DeletePatchListFile() === false, "DeletePatchListFile");
 check(zuax.GetLastError() === -1, "no code set");
 )JS");
   EXPECT_EQ(r.code, 0u) << r.output;
-  EXPECT_EQ(lab::ReadFileBytes(kPatchList), list);
-  EXPECT_EQ(lab::ReadFileBytes(kUncheckFile), items);
-  EXPECT_TRUE(lab::FileExists(L"C:\\Update\\zu-e2e-one\\one.exe"));
+  EXPECT_EQ(zu::test::ReadFileBytes(kPatchList), list);
+  EXPECT_EQ(zu::test::ReadFileBytes(kUncheckFile), items);
+  EXPECT_TRUE(zu::test::FileExists(L"C:\\Update\\zu-e2e-one\\one.exe"));
   ::DeleteFileW(L"C:\\Update\\zu-e2e-one\\one.exe");
   ::RemoveDirectoryW(L"C:\\Update\\zu-e2e-one");
 }
@@ -196,27 +198,27 @@ using Reply = zu_test::LoopbackHttpServer::Reply;
 // file with a manual support page, and the browser is the recorder.
 class AgentInstallE2E : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { lab::InstallAgent(); }
+  static void SetUpTestSuite() { zu::test::InstallAgent(); }
   void SetUp() override {
     ASSERT_TRUE(server_.ok());
-    lab::StopAllAgents();
+    zu::test::StopAllAgents();
     user_.Clear();
     flags_.Clear();
     ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"ZEFO Update 4");
-    ASSERT_TRUE(lab::SetRegString(HKEY_CURRENT_USER, kXpModeKey, L"Version", L"winxp"));
-    ASSERT_TRUE(lab::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun", 0));
-    ASSERT_TRUE(lab::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"_Debug_PulseInterval", 3600000));
-    lab::InstallSettingsFile();
+    ASSERT_TRUE(zu::test::SetRegString(HKEY_CURRENT_USER, kXpModeKey, L"Version", L"winxp"));
+    ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun", 0));
+    ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"_Debug_PulseInterval", 3600000));
+    zu::test::InstallSettingsFile();
     ::WritePrivateProfileStringW(L"Setting", L"InfoFileURLBase", server_.Url("/info/").c_str(),
-                                 lab::SettingsFile().c_str());
-    ASSERT_TRUE(lab::RecordBrowserStarts(browser_log_));
+                                 zu::test::SettingsFile().c_str());
+    ASSERT_TRUE(zu::test::RecordBrowserStarts(browser_log_));
     ::CreateDirectoryW(L"C:\\Update", nullptr);
     ::CreateDirectoryW(kModuleFolder, nullptr);
     ::CopyFileW(zu::test::SignedInstaller(L"vexa.exe").c_str(), kSetup, FALSE);
     ::DeleteFileW(kSetupLog);
   }
   void TearDown() override {
-    lab::StopAllAgents();
+    zu::test::StopAllAgents();
     ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", nullptr);
     ::DeleteFileW(browser_log_.c_str());
     ::DeleteFileW(kSetup);
@@ -241,10 +243,10 @@ class AgentInstallE2E : public ::testing::Test {
     r.two_phase_restart = 1;
     r.spid = L"SP-GFX";
     const std::vector<std::uint8_t> bytes = patch_list::BuildFile({r});
-    lab::WriteFileBytes(kPatchList, std::string(bytes.begin(), bytes.end()));
+    zu::test::WriteFileBytes(kPatchList, std::string(bytes.begin(), bytes.end()));
   }
   std::optional<std::wstring> RunValue() {
-    return lab::RegString(HKEY_LOCAL_MACHINE, kRunKey, L"ZEFO Update 4");
+    return zu::test::RegString(HKEY_LOCAL_MACHINE, kRunKey, L"ZEFO Update 4");
   }
   std::string Page() const {
     return "http://127.0.0.1:" + std::to_string(server_.port()) + "/page/manual";
@@ -258,19 +260,19 @@ class AgentInstallE2E : public ::testing::Test {
     return Reply::With(200, "<?xml version=\"1.0\"?>\n<zefo><lastupdate>2001-1-1-0:0-GMT"
                             "</lastupdate><urlmanual>" + Page() + "</urlmanual></zefo>\n");
   }};
-  const std::wstring browser_log_ = lab::BinDir() + L"\\install-browser.log";
-  lab::KeySnapshot user_{HKEY_CURRENT_USER, kUserKey};
-  lab::KeySnapshot xp_mode_{HKEY_CURRENT_USER, kXpModeKey};
-  lab::KeySnapshot run_{HKEY_LOCAL_MACHINE, kRunKey};
-  lab::KeySnapshot flags_{HKEY_LOCAL_MACHINE, kFlagsKey};
-  lab::KeySnapshot browser_{HKEY_LOCAL_MACHINE, lab::kBrowserKey};
-  lab::FileSnapshot settings_{lab::SettingsFile()};
-  lab::FileSnapshot patch_list_{kPatchList};
+  const std::wstring browser_log_ = zu::test::BinDir() + L"\\install-browser.log";
+  zu::test::KeySnapshot user_{HKEY_CURRENT_USER, kUserKey};
+  zu::test::KeySnapshot xp_mode_{HKEY_CURRENT_USER, kXpModeKey};
+  zu::test::KeySnapshot run_{HKEY_LOCAL_MACHINE, kRunKey};
+  zu::test::KeySnapshot flags_{HKEY_LOCAL_MACHINE, kFlagsKey};
+  zu::test::KeySnapshot browser_{HKEY_LOCAL_MACHINE, zu::test::kBrowserKey};
+  zu::test::FileSnapshot settings_{zu::test::SettingsFile()};
+  zu::test::FileSnapshot patch_list_{kPatchList};
 };
 
 TEST_F(AgentInstallE2E, SlashSRunsTheSecondPhaseThenRegistersQuietStartsAndOpensTheSupportPage) {
   WritePendingList(L"/run1=,0");
-  lab::Process agent = lab::StartAgent(L"/S");
+  zu::test::Process agent = zu::test::StartAgent(L"/S");
   ASSERT_TRUE(agent);
   HWND dialog = zu::ui::WaitForWindow(L"Now Installing...(1/1)", L"#32770", 60000, agent.pid());
   ASSERT_NE(dialog, nullptr);
@@ -289,7 +291,7 @@ TEST_F(AgentInstallE2E, SlashSRunsTheSecondPhaseThenRegistersQuietStartsAndOpens
   ASSERT_TRUE(zu::ui::WaitForWindowGone(dialog, 60000));
 
   // The second phase ran once, with the page's parameter.
-  const std::string log = lab::ReadFileBytes(kSetupLog);
+  const std::string log = zu::test::ReadFileBytes(kSetupLog);
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
   EXPECT_NE(log.find("launch=1 delete_open=0 cmd=\"C:\\Update\\zu-e2e-gfx\\zu-e2e-gfx.exe\" /log="),
             std::string::npos)
@@ -300,12 +302,12 @@ TEST_F(AgentInstallE2E, SlashSRunsTheSecondPhaseThenRegistersQuietStartsAndOpens
   EXPECT_EQ((*rows)[0].number[13], 1);
   EXPECT_EQ((*rows)[0].number[8], 0);
 
-  EXPECT_TRUE(lab::WaitFor([&] { return lab::ReadFileBytes(browser_log_).find(Page()) !=
+  EXPECT_TRUE(zu::test::WaitFor([&] { return zu::test::ReadFileBytes(browser_log_).find(Page()) !=
                                         std::string::npos; }, 30000))
-      << lab::ReadFileBytes(browser_log_);
-  EXPECT_EQ(RunValue().value_or(L""), L"\"" + lab::InstalledAgent() + L"\"  /Stationary");
+      << zu::test::ReadFileBytes(browser_log_);
+  EXPECT_EQ(RunValue().value_or(L""), L"\"" + zu::test::InstalledAgent() + L"\"  /Stationary");
   // Then it stays as the resident agent, the mutex given back.
-  EXPECT_TRUE(lab::WaitFor([] { return ::FindWindowW(nullptr, L"ZU MainWnd") != nullptr; }, 15000));
+  EXPECT_TRUE(zu::test::WaitFor([] { return ::FindWindowW(nullptr, L"ZU MainWnd") != nullptr; }, 15000));
   zu::UniqueHandle m(::CreateMutexW(nullptr, TRUE, L"Global\\ZEFO Update ActiveX Mutex"));
   EXPECT_NE(::WaitForSingleObject(m.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
   ::ReleaseMutex(m.get());
@@ -315,9 +317,9 @@ TEST_F(AgentInstallE2E, APageHoldingTheWorkingMutexPostponesTheInstallingRun) {
   WritePendingList(L"/run1=,0");
   zu::UniqueHandle page_mutex(::CreateMutexW(nullptr, TRUE, L"Global\\ZEFO Update ActiveX Mutex"));
   ASSERT_TRUE(page_mutex);
-  lab::Process agent = lab::StartAgent(L"/S");
-  ASSERT_TRUE(lab::WaitFor([] { return ::FindWindowW(nullptr, L"ZU MainWnd") != nullptr; }, 30000));
-  EXPECT_TRUE(lab::ReadFileBytes(kSetupLog).empty());
+  zu::test::Process agent = zu::test::StartAgent(L"/S");
+  ASSERT_TRUE(zu::test::WaitFor([] { return ::FindWindowW(nullptr, L"ZU MainWnd") != nullptr; }, 30000));
+  EXPECT_TRUE(zu::test::ReadFileBytes(kSetupLog).empty());
   EXPECT_FALSE(RunValue().has_value());
   EXPECT_EQ((*zu::test::ReadPatchListFile(kPatchList))[0].number[11], 0);
   ::ReleaseMutex(page_mutex.get());

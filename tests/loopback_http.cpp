@@ -103,15 +103,18 @@ bool LoopbackHttpServer::Answer(SOCKET s) {
   const size_t sp2 = sp1 == std::string::npos ? sp1 : head.find(' ', sp1 + 1);
   if (sp2 != std::string::npos) request.path = head.substr(sp1 + 1, sp2 - sp1 - 1);
   request.user_agent = HeaderValue(head, "User-Agent");
+  request.range = HeaderValue(head, "Range");
   {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(request);
   }
   const Reply reply = handler_(request);
   if (reply.silent) return false;
+  const long long length = reply.length.value_or(static_cast<long long>(reply.body.size()));
   std::string text = "HTTP/1.1 " + std::to_string(reply.status) + " X\r\n" + reply.headers +
-                     "Content-Type: text/xml\r\nConnection: close\r\nContent-Length: " +
-                     std::to_string(reply.body.size()) + "\r\n\r\n" + reply.body;
+                     "Content-Type: text/xml\r\nConnection: close\r\n" +
+                     (length < 0 ? "" : "Content-Length: " + std::to_string(length) + "\r\n") +
+                     "\r\n" + reply.body;
   if (reply.stall) text.resize(text.size() - reply.body.size() / 2);
   ::send(s, text.data(), static_cast<int>(text.size()), 0);
   if (reply.stall) return false;

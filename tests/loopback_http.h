@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +19,7 @@ class LoopbackHttpServer {
   struct Request {
     std::string path;  // as sent, query included
     std::string user_agent;
+    std::string range;  // the "Range" header's value
   };
   struct Reply {
     int status = 200;
@@ -25,6 +27,9 @@ class LoopbackHttpServer {
     std::string headers;  // extra header lines, each ending in CRLF
     bool silent = false;  // accept and never answer until the server stops
     bool stall = false;   // send the headers and half the body, then nothing
+    // Content-Length announced instead of the body's size (the connection
+    // closes after the body); -1 announces none.
+    std::optional<long long> length;
 
     static Reply With(int status, std::string body) {
       Reply r;

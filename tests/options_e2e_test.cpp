@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <map>
 
-#include "agent/canvas_test_support.h"
 #include "agent/resource.h"
-#include "tests/lab_support.h"
+#include "tests/support/bitmap.h"
+#include "tests/support/files.h"
+#include "tests/support/lab.h"
+#include "tests/support/registry.h"
 #include "tools/uiauto/uiauto.h"
 
 namespace {
@@ -22,7 +24,7 @@ constexpr int kWebSupport = 1000, kAutoCheck = 1001, kSuppress = 1002, kVersion 
               kIconFrame = 1008, kInfoText = 1011;
 constexpr int kPictureWidth = 150, kPictureHeight = 200;
 
-std::wstring InstalledFile(const wchar_t* name) { return lab::InstallDir() + L"\\" + name; }
+std::wstring InstalledFile(const wchar_t* name) { return zu::test::InstallDir() + L"\\" + name; }
 
 // A control's rectangle in its dialog's client coordinates.
 RECT ClientRect(HWND dialog, const zu::ui::ControlInfo& c) {
@@ -33,10 +35,10 @@ RECT ClientRect(HWND dialog, const zu::ui::ControlInfo& c) {
 
 class OptionsTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { lab::InstallAgent(); }
+  static void SetUpTestSuite() { zu::test::InstallAgent(); }
 
   void SetUp() override {
-    lab::StopAllAgents();
+    zu::test::StopAllAgents();
     user_.Clear();
     browser_.Clear();
     ::DeleteFileW(InstalledFile(L"sample.bmp").c_str());
@@ -44,50 +46,50 @@ class OptionsTest : public ::testing::Test {
   }
   void TearDown() override {
     if (HasFailure()) Screenshot(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    lab::StopAllAgents();
+    zu::test::StopAllAgents();
     ::DeleteFileW(InstalledFile(L"sample.bmp").c_str());
     ::DeleteFileW(InstalledFile(L"Pim.txt").c_str());
     ::SetEnvironmentVariableW(L"ZU_RECORD_FILE", nullptr);
   }
 
   static void Screenshot(const std::string& name) {
-    const std::wstring dir = lab::BinDir() + L"\\..\\screenshots";
+    const std::wstring dir = zu::test::BinDir() + L"\\..\\screenshots";
     ::CreateDirectoryW(dir.c_str(), nullptr);
     zu::ui::SaveScreenshot(dir + L"\\" + std::wstring(name.begin(), name.end()) + L".png");
   }
 
   static void WriteInfoText(const std::string& ansi) {
-    lab::WriteFileBytes(InstalledFile(L"Pim.txt"), ansi);
+    zu::test::WriteFileBytes(InstalledFile(L"Pim.txt"), ansi);
   }
   static void WritePicture() {
-    ASSERT_TRUE(zu_test::WriteBitmapFile(
+    ASSERT_TRUE(zu::test::WriteBitmapFile(
         InstalledFile(L"sample.bmp"), kPictureWidth, kPictureHeight,
         [](int x, int y) { return RGB(30 + y / 2, 80 + x / 3, 160); }));
   }
 
   // The settings file as the installer leaves it, with the option set.
   static void SetStored(int value) {
-    lab::InstallSettingsFile();
+    zu::test::InstallSettingsFile();
     ::WritePrivateProfileStringW(L"Option", L"SuppressBallonPopUp",
-                                 std::to_wstring(value).c_str(), lab::SettingsFile().c_str());
+                                 std::to_wstring(value).c_str(), zu::test::SettingsFile().c_str());
   }
   static std::wstring Stored() {
     wchar_t text[32] = L"";
     ::GetPrivateProfileStringW(L"Option", L"SuppressBallonPopUp", L"", text, 32,
-                               lab::SettingsFile().c_str());
+                               zu::test::SettingsFile().c_str());
     return text;
   }
 
   // A plain start: the dialog, once a person could use it.
   HWND OpenOptions(const std::wstring& args = L"") {
-    agent_ = lab::StartAgent(args);
+    agent_ = zu::test::StartAgent(args);
     return WaitForOptions();
   }
   // A resident agent with its icon, then a later start that hands the
   // request to it: the dialog of the resident agent.
   HWND OpenOptionsInResidentAgent() {
-    agent_ = lab::StartAgent(L"/Stationary");
-    if (!MainWindowUp() || !lab::RunAgentToEnd(L"")) return nullptr;
+    agent_ = zu::test::StartAgent(L"/Stationary");
+    if (!MainWindowUp() || !zu::test::RunAgentToEnd(L"")) return nullptr;
     return WaitForOptions();
   }
   // The agent's dialog, once a person could use it.
@@ -111,13 +113,13 @@ class OptionsTest : public ::testing::Test {
     return c.value_or(zu::ui::ControlInfo{});
   }
   static bool MainWindowUp() {
-    return lab::WaitFor([] { return ::FindWindowW(nullptr, L"ZU MainWnd") != nullptr; }, 15000);
+    return zu::test::WaitFor([] { return ::FindWindowW(nullptr, L"ZU MainWnd") != nullptr; }, 15000);
   }
 
-  lab::Process agent_;
-  lab::KeySnapshot user_{HKEY_CURRENT_USER, kUserKey};
-  lab::KeySnapshot browser_{HKEY_LOCAL_MACHINE, lab::kBrowserKey};
-  lab::FileSnapshot settings_{lab::SettingsFile()};
+  zu::test::Process agent_;
+  zu::test::KeySnapshot user_{HKEY_CURRENT_USER, kUserKey};
+  zu::test::KeySnapshot browser_{HKEY_LOCAL_MACHINE, zu::test::kBrowserKey};
+  zu::test::FileSnapshot settings_{zu::test::SettingsFile()};
 };
 
 TEST_F(OptionsTest, TheStoredOptionSetsTheBoxesAndOkKeepsIt) {
@@ -146,8 +148,8 @@ TEST_F(OptionsTest, TheStoredOptionSetsTheBoxesAndOkKeepsIt) {
     EXPECT_TRUE(zu::ui::WaitForWindowGone(options, 10000));
     ASSERT_TRUE(MainWindowUp());
     EXPECT_EQ(std::to_wstring(c.stored), Stored());
-    EXPECT_EQ(0u, lab::RegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun").value_or(99));
-    lab::StopAllAgents();
+    EXPECT_EQ(0u, zu::test::RegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun").value_or(99));
+    zu::test::StopAllAgents();
   }
 }
 
@@ -160,7 +162,7 @@ TEST_F(OptionsTest, CancelWritesNothing) {
   EXPECT_TRUE(zu::ui::WaitForWindowGone(options, 10000));
   ASSERT_TRUE(MainWindowUp());
   EXPECT_EQ(L"1", Stored());
-  EXPECT_EQ(1u, lab::RegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun").value_or(99));
+  EXPECT_EQ(1u, zu::test::RegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun").value_or(99));
 }
 
 TEST_F(OptionsTest, TheBalloonsBoxFollowsAutomaticChecking) {
@@ -209,7 +211,7 @@ TEST_F(OptionsTest, SwitchingAutomaticCheckingOffIsAskedFirst) {
   EXPECT_EQ(L"2", Stored());
 
   // Next time both boxes are off and nothing is asked on OK.
-  lab::StopAllAgents();
+  zu::test::StopAllAgents();
   options = OpenOptions();
   ASSERT_NE(nullptr, options);
   EXPECT_EQ(BST_UNCHECKED, Control(options, kAutoCheck).check);
@@ -223,14 +225,14 @@ TEST_F(OptionsTest, YesInAResidentAgentTakesItsIconOutOfTheTray) {
   SetStored(0);
   HWND options = OpenOptionsInResidentAgent();
   ASSERT_NE(nullptr, options);
-  EXPECT_TRUE(lab::WaitFor([] { return zu::ui::TrayIconCount() == 1; }, 10000));
+  EXPECT_TRUE(zu::test::WaitFor([] { return zu::ui::TrayIconCount() == 1; }, 10000));
   ASSERT_TRUE(zu::ui::SetCheck(options, kAutoCheck, false));
   ASSERT_TRUE(zu::ui::PressButton(options, IDOK));
   ASSERT_TRUE(zu::ui::CloseMessageBox(L"ZEFO Update", L"Yes", 10000, nullptr));
   EXPECT_TRUE(zu::ui::WaitForWindowGone(options, 10000));
   EXPECT_EQ(L"2", Stored());
-  EXPECT_TRUE(lab::WaitFor([] { return zu::ui::TrayIconCount() == 0; }, 10000));
-  EXPECT_TRUE(lab::AgentRunning());
+  EXPECT_TRUE(zu::test::WaitFor([] { return zu::ui::TrayIconCount() == 0; }, 10000));
+  EXPECT_TRUE(zu::test::AgentRunning());
 }
 
 TEST_F(OptionsTest, ExitFromTheTrayWhileTheQuestionIsOpenBringsTheDialogForward) {
@@ -241,9 +243,9 @@ TEST_F(OptionsTest, ExitFromTheTrayWhileTheQuestionIsOpenBringsTheDialogForward)
   ASSERT_TRUE(zu::ui::PressButton(options, IDOK));
   ASSERT_NE(nullptr, zu::ui::WaitForMessageBox(L"ZEFO Update", 10000, agent_.pid()));
 
-  ASSERT_TRUE(lab::ChooseTrayMenuItem(ID_TRAY_EXIT));
+  ASSERT_TRUE(zu::test::ChooseTrayMenuItem(ID_TRAY_EXIT));
   ::Sleep(1500);
-  EXPECT_TRUE(lab::AgentRunning());
+  EXPECT_TRUE(zu::test::AgentRunning());
   EXPECT_TRUE(::IsWindow(options));
   EXPECT_NE(nullptr, ::FindWindowW(nullptr, L"ZU MainWnd"));
 
@@ -251,8 +253,8 @@ TEST_F(OptionsTest, ExitFromTheTrayWhileTheQuestionIsOpenBringsTheDialogForward)
   ASSERT_TRUE(zu::ui::CloseMessageBox(L"ZEFO Update", L"No", 10000, nullptr));
   zu::ui::PressButton(options, IDCANCEL);
   ASSERT_TRUE(zu::ui::WaitForWindowGone(options, 10000));
-  ASSERT_TRUE(lab::ChooseTrayMenuItem(ID_TRAY_EXIT));
-  EXPECT_TRUE(lab::WaitFor([] { return !lab::AgentRunning(); }, 10000));
+  ASSERT_TRUE(zu::test::ChooseTrayMenuItem(ID_TRAY_EXIT));
+  EXPECT_TRUE(zu::test::WaitFor([] { return !zu::test::AgentRunning(); }, 10000));
   EXPECT_TRUE(agent_.WaitExit(10000));
 }
 
@@ -299,7 +301,7 @@ TEST_F(OptionsTest, APictureMovesTheControlsAroundIt) {
     before[id] = ClientRect(options, Control(options, id));
   zu::ui::PressButton(options, IDCANCEL);
   ASSERT_TRUE(zu::ui::WaitForWindowGone(options, 10000));
-  lab::StopAllAgents();
+  zu::test::StopAllAgents();
 
   WritePicture();
   options = OpenOptions();
@@ -371,9 +373,28 @@ TEST_F(OptionsTest, DisableButtonGreysTheWebSupportButton) {
   zu::ui::PressButton(options, IDCANCEL);
 }
 
+// The support-page button of the dialog a plain first start shows: its
+// message is owned by the dialog, before any main window exists.
+TEST_F(OptionsTest, TheSupportPagesMessageBelongsToTheStartUpDialog) {
+  WritePicture();  // the button shows beside the picture
+  zu::test::InstallSettingsFile();
+  ::WritePrivateProfileStringW(L"Setting", L"InfoFileURLBase", L"http://127.0.0.1:1/",
+                               zu::test::SettingsFile().c_str());
+  HWND options = OpenOptions();
+  ASSERT_NE(nullptr, options);
+  EXPECT_EQ(nullptr, ::FindWindowW(nullptr, L"ZU MainWnd"));
+  ASSERT_TRUE(zu::ui::PressButton(options, kWebSupport));
+  HWND box = zu::ui::WaitForMessageBox(L"ZEFO Update", 30000, agent_.pid());
+  ASSERT_NE(nullptr, box);
+  EXPECT_EQ(L"The server could not be accessed. Please try again.", zu::ui::ReadMessageBoxText(box));
+  EXPECT_EQ(options, ::GetWindow(box, GW_OWNER));
+  EXPECT_TRUE(zu::ui::CloseMessageBox(L"ZEFO Update", L"OK", 10000, nullptr));
+  zu::ui::PressButton(options, IDCANCEL);
+}
+
 TEST_F(OptionsTest, ALinkInTheTextOpensInTheRegisteredBrowser) {
-  const std::wstring log = lab::BinDir() + L"\\options-browser.log";
-  ASSERT_TRUE(lab::RecordBrowserStarts(log));
+  const std::wstring log = zu::test::BinDir() + L"\\options-browser.log";
+  ASSERT_TRUE(zu::test::RecordBrowserStarts(log));
   // The link opens the text, so it sits at a known place.
   const std::string link(kLink, kLink + wcslen(kLink));
   WriteInfoText(link + "\r\nMore help on the web.\r\n");
@@ -389,11 +410,11 @@ TEST_F(OptionsTest, ALinkInTheTextOpensInTheRegisteredBrowser) {
   clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
   clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
   ::SendInput(2, clicks, sizeof(INPUT));
-  ASSERT_TRUE(lab::WaitFor([&] { return lab::ReadFileBytes(log).find(link) != std::string::npos; },
+  ASSERT_TRUE(zu::test::WaitFor([&] { return zu::test::ReadFileBytes(log).find(link) != std::string::npos; },
                            15000))
-      << lab::ReadFileBytes(log);
+      << zu::test::ReadFileBytes(log);
   // The browser gets the address alone, and only once.
-  const std::string lines = lab::ReadFileBytes(log);
+  const std::string lines = zu::test::ReadFileBytes(log);
   EXPECT_EQ(1, std::count(lines.begin(), lines.end(), '\n'));
   EXPECT_NE(std::string::npos, lines.find(" " + link + "\n"));
   zu::ui::PressButton(options, IDCANCEL);

@@ -18,7 +18,10 @@
 
 #include "common/patch_list_format.h"
 #include "common/platform.h"
-#include "tests/lab_support.h"
+#include "tests/support/files.h"
+#include "tests/support/lab.h"
+#include "tests/support/process.h"
+#include "tests/support/registry.h"
 #include "tests/support/patch_list_file.h"
 #include "tests/support/test_pki.h"
 
@@ -42,17 +45,17 @@ std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end(
 TEST(RestartRoad, DISABLED_Prepare) {
   zu::test::TrustedTestRoot root;  // stays: the prefix is thrown away
   ASSERT_TRUE(root.installed());
-  lab::InstallAgent();
-  lab::InstallSettingsFile();
+  zu::test::InstallAgent();
+  zu::test::InstallSettingsFile();
   ::WritePrivateProfileStringW(L"Setting", L"InfoFileURLBase",
                                (Env(L"ZU_ROAD_SERVER") + L"/info/").c_str(),
-                               lab::SettingsFile().c_str());
-  ASSERT_TRUE(lab::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun", 0));
-  ASSERT_TRUE(lab::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"_Debug_PulseInterval", 3600000));
+                               zu::test::SettingsFile().c_str());
+  ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun", 0));
+  ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"_Debug_PulseInterval", 3600000));
   // The browser is the recorder, also for programs a logon starts.
-  ASSERT_TRUE(lab::SetRegString(HKEY_LOCAL_MACHINE, lab::kBrowserKey, L"",
-                                lab::BinDir() + L"\\zurecord.exe"));
-  ASSERT_TRUE(lab::SetRegString(HKEY_CURRENT_USER, L"Environment", L"ZU_RECORD_FILE", kBrowserLog));
+  ASSERT_TRUE(zu::test::SetRegString(HKEY_LOCAL_MACHINE, zu::test::kBrowserKey, L"",
+                                zu::test::BinDir() + L"\\zurecord.exe"));
+  ASSERT_TRUE(zu::test::SetRegString(HKEY_CURRENT_USER, L"Environment", L"ZU_RECORD_FILE", kBrowserLog));
 
   ::CreateDirectoryW(L"C:\\Update", nullptr);
   ::CreateDirectoryW(L"C:\\Update\\road-driver", nullptr);
@@ -71,10 +74,10 @@ TEST(RestartRoad, DISABLED_Prepare) {
   r.two_phase_restart = 1;
   r.spid = L"SP-ROAD";
   const std::vector<std::uint8_t> bytes = patch_list::BuildFile({r});
-  lab::WriteFileBytes(kPatchList, std::string(bytes.begin(), bytes.end()));
+  zu::test::WriteFileBytes(kPatchList, std::string(bytes.begin(), bytes.end()));
   // As the control registered the agent before its restart.
-  ASSERT_TRUE(lab::SetRegString(HKEY_LOCAL_MACHINE, kRunKey, L"ZEFO Update 4",
-                                L"\"" + lab::InstalledAgent() + L"\"  /S"));
+  ASSERT_TRUE(zu::test::SetRegString(HKEY_LOCAL_MACHINE, kRunKey, L"ZEFO Update 4",
+                                L"\"" + zu::test::InstalledAgent() + L"\"  /S"));
   std::fflush(stdout);
   EXPECT_TRUE(RestartWindows());
   ::Sleep(60000);  // the restart ends this process first
@@ -85,23 +88,23 @@ TEST(RestartRoad, DISABLED_AfterLogon) {
   // The logon ran "/showpage": it re-registers quiet starts and opens the
   // page once the network is there.
   const std::wstring page = Env(L"ZU_ROAD_SERVER") + L"/page/manual";
-  EXPECT_TRUE(lab::WaitFor([&] {
-    return lab::ReadFileBytes(kBrowserLog).find(Narrow(page)) != std::string::npos;
-  }, 120000)) << lab::ReadFileBytes(kBrowserLog);
-  EXPECT_TRUE(lab::WaitFor([] {
-    return lab::RegString(HKEY_LOCAL_MACHINE, kRunKey, L"ZEFO Update 4") ==
-           L"\"" + lab::InstalledAgent() + L"\"  /Stationary";
-  }, 30000)) << Narrow(lab::RegString(HKEY_LOCAL_MACHINE, kRunKey, L"ZEFO Update 4").value_or(L"-"));
+  EXPECT_TRUE(zu::test::WaitFor([&] {
+    return zu::test::ReadFileBytes(kBrowserLog).find(Narrow(page)) != std::string::npos;
+  }, 120000)) << zu::test::ReadFileBytes(kBrowserLog);
+  EXPECT_TRUE(zu::test::WaitFor([] {
+    return zu::test::RegString(HKEY_LOCAL_MACHINE, kRunKey, L"ZEFO Update 4") ==
+           L"\"" + zu::test::InstalledAgent() + L"\"  /Stationary";
+  }, 30000)) << Narrow(zu::test::RegString(HKEY_LOCAL_MACHINE, kRunKey, L"ZEFO Update 4").value_or(L"-"));
 
   // The second phase ran once, before the restart, and asked for it.
-  const std::string log = lab::ReadFileBytes(kSetupLog);
+  const std::string log = zu::test::ReadFileBytes(kSetupLog);
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
   const auto rows = zu::test::ReadPatchListFile(kPatchList);
   ASSERT_TRUE(rows.has_value());
   EXPECT_EQ((*rows)[0].number[11], 1);
   EXPECT_EQ((*rows)[0].number[13], 1);
   EXPECT_EQ((*rows)[0].number[8], Level());
-  lab::RunAgentToEnd(L"/HaltAll");
+  zu::test::RunAgentToEnd(L"/HaltAll");
 }
 
 }  // namespace

@@ -10,11 +10,6 @@ std::function<AgentMessageOwners()>& OwnerSource() {
   return source;
 }
 
-AgentMessageBoxFn& BoxOverride() {
-  static AgentMessageBoxFn box;
-  return box;
-}
-
 AgentMessageOwners CurrentOwners() {
   AgentMessageOwners owners = OwnerSource() ? OwnerSource()() : AgentMessageOwners{};
   // A window that has gone away must not own the box.
@@ -30,17 +25,19 @@ std::wstring Text(UINT id) {
 
 int Box(HWND owner, const std::wstring& text, UINT type) {
   std::wstring caption = Text(kAgentCaptionId);
-  if (BoxOverride()) return BoxOverride()(owner, text, caption, type);
-  return ::MessageBoxW(owner, text.c_str(), caption.c_str(), type);
+  return zu::seams::agent_message_box(owner, text, caption, type);
 }
 
 }  // namespace
 
+AgentMessageBoxFn zu::seams::agent_message_box = [](HWND owner, const std::wstring& text,
+                                                    const std::wstring& caption, UINT type) {
+  return ::MessageBoxW(owner, text.c_str(), caption.c_str(), type);
+};
+
 void SetAgentMessageOwners(std::function<AgentMessageOwners()> source) {
   OwnerSource() = std::move(source);
 }
-
-void SetAgentMessageBoxForTest(AgentMessageBoxFn box) { BoxOverride() = std::move(box); }
 
 void ShowAgentMessage(UINT string_id) {
   AgentMessageOwners owners = CurrentOwners();

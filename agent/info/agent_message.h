@@ -26,8 +26,10 @@ void ShowAgentMessage(UINT string_id);
 // string 57344, owned by the main window when there is one.
 void ShowAgentDiagnostic(const std::wstring& text);
 
-// Every box above goes through this call; tests replace it. An empty
-// function restores MessageBoxW.
+// Seam (common/framework/seam.h): every box above goes through this call,
+// MessageBoxW by default.
 using AgentMessageBoxFn = std::function<int(HWND owner, const std::wstring& text,
                                             const std::wstring& caption, UINT type)>;
-void SetAgentMessageBoxForTest(AgentMessageBoxFn box);
+namespace zu::seams {
+extern AgentMessageBoxFn agent_message_box;
+}  // namespace zu::seams

@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/framework/seam.h"
+
 namespace {
 
 struct Shown {
@@ -35,21 +37,17 @@ class TestWindow {
 
 class AgentMessageTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetAgentMessageBoxForTest(
-        [this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
-          shown_.push_back({owner, text, caption, type});
-          return IDOK;
-        });
-  }
-  void TearDown() override {
-    SetAgentMessageBoxForTest(nullptr);
-    SetAgentMessageOwners(nullptr);
-  }
+  void TearDown() override { SetAgentMessageOwners(nullptr); }
   void Owners(HWND dialog, HWND main) {
     SetAgentMessageOwners([=] { return AgentMessageOwners{dialog, main}; });
   }
   std::vector<Shown> shown_;
+  zu::ScopedOverride<AgentMessageBoxFn> box_{
+      zu::seams::agent_message_box,
+      [this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
+        shown_.push_back({owner, text, caption, type});
+        return IDOK;
+      }};
 };
 
 constexpr UINT kModality = MB_APPLMODAL | MB_SYSTEMMODAL | MB_TASKMODAL;

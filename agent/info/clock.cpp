@@ -60,9 +60,6 @@ void ShowClockError(const std::wstring& caption, const std::wstring& text) {
   ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
 }
 
-ClockSource g_clock = SystemClock;
-ClockErrorBox g_error_box = ShowClockError;
-
 bool Stamp(bool (CMyRegKey::*set)(const std::wstring&)) {
   int64_t now = 0;
   if (!ReadClock(&now, false)) return false;
@@ -73,6 +70,9 @@ bool Stamp(bool (CMyRegKey::*set)(const std::wstring&)) {
 }
 
 }  // namespace
+
+ClockSource zu::seams::clock_source = SystemClock;
+ClockErrorBox zu::seams::clock_error_box = ShowClockError;
 
 const LocalTimeRules& PlatformLocalTime() {
   static const Win32LocalTime rules;
@@ -94,9 +94,9 @@ int32_t LocalBiasMinutes() {
 }
 
 bool ReadClock(int64_t* seconds, bool add_bias) {
-  const int64_t now = g_clock();
+  const int64_t now = zu::seams::clock_source();
   if (now < 0) {
-    g_error_box(zu::LoadResString(kIdsAppTitle, L"ZEFO Update"),
+    zu::seams::clock_error_box(zu::LoadResString(kIdsAppTitle, L"ZEFO Update"),
                 zu::LoadResString(kIdsClockError, L"System time error!"));
     return false;
   }
@@ -135,16 +135,4 @@ bool ReadLastVisitTime(int64_t* t) {
   if (!CMyRegKey().GetLastVisit(&text) || !ParseTimeStamp(text, false, &value)) return false;
   *t = value;
   return true;
-}
-
-ClockSource SetClockSource(ClockSource source) {
-  ClockSource old = g_clock;
-  g_clock = source ? source : SystemClock;
-  return old;
-}
-
-ClockErrorBox SetClockErrorBox(ClockErrorBox box) {
-  ClockErrorBox old = g_error_box;
-  g_error_box = box ? box : ShowClockError;
-  return old;
 }

@@ -37,11 +37,12 @@ bool StampLastVisit();
 bool ReadLastExecuteTime(int64_t* t);
 bool ReadLastVisitTime(int64_t* t);
 
-// Seams for tests. Each setter returns the previous function; nullptr puts
-// the real one back.
-//   clock source: seconds since 1970 UTC, negative on failure (like _time64)
-//   error box: shows the clock failure to the user
+// Seams (common/framework/seam.h), real calls by default:
+//   clock_source: seconds since 1970 UTC, negative on failure (like _time64)
+//   clock_error_box: shows the clock failure to the user
 using ClockSource = int64_t (*)();
 using ClockErrorBox = void (*)(const std::wstring& caption, const std::wstring& text);
-ClockSource SetClockSource(ClockSource source);
-ClockErrorBox SetClockErrorBox(ClockErrorBox box);
+namespace zu::seams {
+extern ClockSource clock_source;
+extern ClockErrorBox clock_error_box;
+}  // namespace zu::seams

@@ -4,15 +4,18 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "agent/info/my_reg_key.h"
 #include "agent/info/settings.h"
-#include "agent/info/settings_test_support.h"
+#include "common/framework/seam.h"
 #include "common/registry.h"
+#include "tests/support/settings.h"
 
 namespace {
 
-using zu_test::UserKeySnapshot;
+using zu::test::HasUserValue;
+using zu::test::SetUserString;
 
 int64_t g_now = 0;
 int64_t FakeNow() { return g_now; }
@@ -58,19 +61,14 @@ std::wstring Env(const char* name) {
 class ClockTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    UserKeySnapshot::Clear();
-    old_clock_ = SetClockSource(FakeNow);
-    old_box_ = SetClockErrorBox(RecordBox);
+    zu::test::ClearUserValues();
     g_box = Box{};
     g_now = SystemSeconds();
   }
-  void TearDown() override {
-    SetClockSource(old_clock_);
-    SetClockErrorBox(old_box_);
-  }
-  UserKeySnapshot saved_;
-  ClockSource old_clock_ = nullptr;
-  ClockErrorBox old_box_ = nullptr;
+  zu::test::KeySnapshot saved_{HKEY_CURRENT_USER, kAgentUserKey};
+  std::optional<zu::ScopedOverride<ClockSource>> clock_{std::in_place, zu::seams::clock_source,
+                                                        FakeNow};
+  zu::ScopedOverride<ClockErrorBox> box_{zu::seams::clock_error_box, RecordBox};
 };
 
 TEST_F(ClockTest, FailingClockWarnsAndWritesNothing) {
@@ -86,10 +84,10 @@ TEST_F(ClockTest, FailingClockWarnsAndWritesNothing) {
   EXPECT_FALSE(StampLastVisit());
   EXPECT_FALSE(StampLastExecute());
   EXPECT_EQ(L"2008-01-01-00:00", StoredString(L"LastVisit"));
-  EXPECT_FALSE(UserKeySnapshot::Exists(L"LastExecute"));
+  EXPECT_FALSE(HasUserValue(L"LastExecute"));
   // An absent stamp cannot be replaced by "now" either.
   EXPECT_FALSE(ReadLastExecuteTime(&t));
-  EXPECT_FALSE(UserKeySnapshot::Exists(L"LastExecute"));
+  EXPECT_FALSE(HasUserValue(L"LastExecute"));
 
   wchar_t exe[MAX_PATH];
   ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -105,7 +103,7 @@ TEST_F(ClockTest, BiasMovesTheClockOntoTheScale) {
   EXPECT_EQ(int64_t{LocalBiasMinutes()} * 60, scaled - plain);
   EXPECT_EQ(0, g_box.shown);
 
-  SetClockSource(nullptr);  // the real clock
+  clock_.reset();  // the real clock
   ASSERT_TRUE(ReadClock(&plain, false));
   EXPECT_NEAR(static_cast<double>(SystemSeconds()), static_cast<double>(plain), 2.0);
 }
@@ -122,7 +120,7 @@ TEST_F(ClockTest, MissingOrUnreadableLastExecuteStartsFromNow) {
   EXPECT_LT(now - t, 60);
 
   for (const wchar_t* bad : {L"yesterday", L"2008-03-07", L""}) {
-    UserKeySnapshot::SetString(L"LastExecute", bad);
+    SetUserString(L"LastExecute", bad);
     EXPECT_FALSE(ReadLastExecuteTime(&t)) << bad;
     EXPECT_EQ(FormatTimeStamp(g_now), StoredString(L"LastExecute")) << bad;
   }
@@ -131,10 +129,10 @@ TEST_F(ClockTest, MissingOrUnreadableLastExecuteStartsFromNow) {
 TEST_F(ClockTest, MissingOrUnreadableLastVisitIsLeftAlone) {
   int64_t t = 7;
   EXPECT_FALSE(ReadLastVisitTime(&t));
-  EXPECT_FALSE(UserKeySnapshot::Exists(L"LastVisit"));
-  UserKeySnapshot::SetString(L"LastVisit", L"");
+  EXPECT_FALSE(HasUserValue(L"LastVisit"));
+  SetUserString(L"LastVisit", L"");
   EXPECT_FALSE(ReadLastVisitTime(&t));
-  UserKeySnapshot::SetString(L"LastVisit", L"2008-03-07");
+  SetUserString(L"LastVisit", L"2008-03-07");
   EXPECT_FALSE(ReadLastVisitTime(&t));
   EXPECT_EQ(L"2008-03-07", StoredString(L"LastVisit"));
   EXPECT_EQ(7, t);

@@ -104,6 +104,14 @@ bool EsdModuleApplies(const std::wstring& spid, const std::optional<std::wstring
   return false;
 }
 
+bool IsWebAddress(std::wstring_view address) {
+  for (std::wstring_view scheme : {std::wstring_view(L"http://"), std::wstring_view(L"https://")})
+    if (address.size() >= scheme.size() &&
+        EqualsIgnoringAsciiCase(address.substr(0, scheme.size()), scheme))
+      return true;
+  return false;
+}
+
 std::optional<int> IntervalDaysFromText(std::wstring_view text) {
   size_t i = 0;
   while (i < text.size() && (text[i] == L' ' || text[i] == L'\t' || text[i] == L'\r' ||

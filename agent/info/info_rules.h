@@ -73,6 +73,12 @@ bool EsdModuleApplies(const std::wstring& spid, const std::optional<std::wstring
                       const std::wstring& os_tag, const std::optional<std::wstring>& list_text,
                       const std::function<bool(const std::wstring&)>& is_installed);
 
+// Whether an address from the information file or the settings file may be
+// stored, loaded or opened: it begins with "http://" or "https://", case
+// ignored. Any other scheme (file:, javascript:, a program's path) would
+// reach the browser or the shell as it stands.
+bool IsWebAddress(std::wstring_view address);
+
 // The interval in days that an "interval" text gives: its leading decimal
 // number (ASCII blanks before it are skipped, as the start-up conversion of
 // the stored text does). None when the text does not begin with digits or

@@ -168,4 +168,14 @@ TEST(IntervalTest, LeadingDecimalNumber) {
   for (const Case& c : cases) EXPECT_EQ(IntervalDaysFromText(c.text), c.days) << c.text;
 }
 
+TEST(WebAddressTest, OnlyHttpAndHttps) {
+  for (const wchar_t* yes : {L"http://a/", L"https://a/", L"HTTP://A", L"hTtPs://x", L"http://"})
+    EXPECT_TRUE(IsWebAddress(yes)) << yes;
+  for (const wchar_t* no : {L"", L"http:", L"http:/a", L"https:\\\\a", L" http://a/",
+                            L"file:///C:/a.htm", L"javascript:alert(1)", L"C:\\a.exe",
+                            L"\\\\server\\share", L"ftp://a/", L"httpx://a/", L"mailto:a@b",
+                            L"http\u017F://a/", L"http\uFF1A//a/"})
+    EXPECT_FALSE(IsWebAddress(no)) << no;
+}
+
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/net/http.h"
+
 // "InfoFileURLBase" + model name (normalised) or model code + optional
 // language suffix + ".xml", from the settings file and the PC's identity.
 std::wstring BuildInfoFileURL();
@@ -29,8 +31,8 @@ std::wstring ReadVersionText(const std::wstring& path);
 // user-interface thread for good.
 constexpr DWORD kProbeTimeoutMs = 30000;
 
-// Redirects followed before the probe gives up.
-constexpr int kProbeMaxRedirects = 10;
+// Redirects followed before the probe gives up: the HTTP unit's one bound.
+constexpr int kProbeMaxRedirects = zu::net::kMaxRedirects;
 
 // True exactly when an HTTP(S) GET of the address, through the user's
 // proxy settings and with the user agent "ZEFOUpdate-Client/" + version,

@@ -14,6 +14,7 @@
 #include "agent/info/my_reg_key.h"
 #include "agent/info/settings.h"
 #include "common/framework/handle.h"
+#include "common/framework/seam.h"
 #include "common/identity.h"
 
 namespace {
@@ -102,7 +103,8 @@ class ResolveInfoFileURLTest : public ::testing::Test {
     ::CreateDirectoryW(folder.c_str(), nullptr);
     DeleteUserValue(L"_Debug_InfoFileURL");
     DeleteUserValue(L"_Debug_ShowMessageBox");
-    SetAgentMessageBoxForTest(
+    box_override_.emplace(
+        zu::seams::agent_message_box,
         [this](HWND, const std::wstring& text, const std::wstring& caption, UINT type) {
           texts_.push_back(text);
           captions_.push_back(caption);
@@ -111,7 +113,7 @@ class ResolveInfoFileURLTest : public ::testing::Test {
         });
   }
   void TearDown() override {
-    SetAgentMessageBoxForTest(nullptr);
+    box_override_.reset();
     if (saved_settings_)
       WriteAll(settings_, *saved_settings_);
     else
@@ -123,6 +125,7 @@ class ResolveInfoFileURLTest : public ::testing::Test {
   std::optional<std::string> saved_settings_;
   ValueSnapshot url_{L"_Debug_InfoFileURL"};
   ValueSnapshot box_{L"_Debug_ShowMessageBox"};
+  std::optional<zu::ScopedOverride<AgentMessageBoxFn>> box_override_;
   std::vector<std::wstring> texts_, captions_;
   std::vector<UINT> types_;
 };

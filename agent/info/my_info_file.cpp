@@ -136,9 +136,9 @@ bool CMyInfoFile::HasUrgentUpdate() {
 }
 
 bool CMyInfoFile::FindAddress(const std::wstring& tag, std::wstring* url) {
-  // An empty address would replace a stored page with nothing.
   const Selection selection = SelectForOS(tag);
-  if (!selection.value || selection.value->empty()) return false;
+  if (!selection.value) return false;
+  if (!selection.value->empty() && !IsWebAddress(*selection.value)) return false;
   *url = *selection.value;
   return true;
 }
@@ -174,7 +174,7 @@ bool CMyInfoFile::FindRedirectURL(std::wstring* url) {
     if (choice.Offer(*base + path, os ? &*os : nullptr)) break;
   } while (reader.NextElement());
   const std::optional<std::wstring> result = choice.Result();
-  if (!result || *result == source_) return false;
+  if (!result || *result == source_ || !IsWebAddress(*result)) return false;
   *url = *result;
   return true;
 }

@@ -53,16 +53,20 @@ class CMyInfoFile {
   // "urgentupdate": as above, but an empty (or inapplicable) stamp is false
   // once "LastVisit" exists.
   bool HasUrgentUpdate();
-  // "urlauto" when automatic, else "urlmanual". An empty address is none.
+  // "urlauto" when automatic, else "urlmanual". An empty element is a
+  // found, empty address (stored, it clears the page); anything but a web
+  // address (IsWebAddress) is none.
   bool FindSupportPageURL(std::wstring* url, bool automatic);
-  // "urlesdinfo", the file that lists the downloadable modules.
+  // "urlesdinfo", the file that lists the downloadable modules; the same
+  // rule.
   bool FindESDInfoURL(std::wstring* url);
   // An "esdmodule" for this system that is not installed yet and builds on
   // an installed component.
   bool HasApplicableESDModule();
   // "InfoFileURLBase" + the text of the "serial" element whose "range"
   // holds this PC's serial number ("_Debug_Serial" when set). A redirect
-  // back to this very file is none: following it would never end.
+  // back to this very file is none: following it would never end; so is
+  // one that is no web address.
   bool FindRedirectURL(std::wstring* url);
   // Stores the support pages and the interval. Returns the interval in
   // days; the computed default (also written) when the file has none; -1,

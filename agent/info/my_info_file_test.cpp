@@ -14,12 +14,17 @@
 #include "agent/info/clock.h"
 #include "agent/info/my_reg_key.h"
 #include "agent/info/settings.h"
-#include "agent/info/settings_test_support.h"
 #include "agent/info/time_stamp.h"
 #include "agent/info/xml_file_reader.h"
 #include "common/installed_components.h"
+#include "tests/support/settings.h"
+#include "tests/support/text.h"
+#include "tests/loopback_http.h"
 
 namespace {
+
+using zu::test::SetRegString;
+using zu::test::Utf8;
 
 // A zoned stamp of an instant as a server in that zone would write it.
 std::wstring Zoned(int64_t utc, int offset_minutes, const wchar_t* zone) {
@@ -30,62 +35,27 @@ std::wstring Zoned(int64_t utc, int offset_minutes, const wchar_t* zone) {
   return text;
 }
 
-std::string Utf8(const std::wstring& w) {
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(n, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, s.data(), n, nullptr, nullptr);
-  s.pop_back();
-  return s;
-}
-
-// Test entries in the installed-components database, removed afterwards
-// together with every key the test had to create.
+// Test entries in the installed-components database; the database is put
+// back as it was, together with every key the test had to create.
 class ComponentDatabase {
  public:
-  ComponentDatabase()
-      : shared_existed_(Exists(kSharedInfoKey)),
-        app_db_existed_(Exists(AppDb())),
-        patch_db_existed_(Exists(PatchDb())) {
-    SetString(AppDb() + L"\\zu-infofile-test", L"appid", L"ZUTEST-APP");
-    SetString(AppDb() + L"\\zu-infofile-test\\PatchList\\p1", L"patchid", L"ZUTEST-APPPATCH");
-    SetString(PatchDb() + L"\\ZUTEST-DONE", L"patchid", L"ZUTEST-DONE");
+  ComponentDatabase() {
+    const std::wstring app_db = std::wstring(kSharedInfoKey) + L"\\AppDB";
+    const std::wstring patch_db = std::wstring(kSharedInfoKey) + L"\\PatchDB";
+    SetRegString(HKEY_LOCAL_MACHINE, app_db + L"\\zu-infofile-test", L"appid", L"ZUTEST-APP");
+    SetRegString(HKEY_LOCAL_MACHINE, app_db + L"\\zu-infofile-test\\PatchList\\p1", L"patchid",
+                 L"ZUTEST-APPPATCH");
+    SetRegString(HKEY_LOCAL_MACHINE, patch_db + L"\\ZUTEST-DONE", L"patchid", L"ZUTEST-DONE");
   }
-  ~ComponentDatabase() {
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (AppDb() + L"\\zu-infofile-test").c_str());
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (PatchDb() + L"\\ZUTEST-DONE").c_str());
-    if (!app_db_existed_) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, AppDb().c_str());
-    if (!patch_db_existed_) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, PatchDb().c_str());
-    if (!shared_existed_) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kSharedInfoKey);
-  }
-  ComponentDatabase(const ComponentDatabase&) = delete;
-  ComponentDatabase& operator=(const ComponentDatabase&) = delete;
 
  private:
-  static std::wstring AppDb() { return std::wstring(kSharedInfoKey) + L"\\AppDB"; }
-  static std::wstring PatchDb() { return std::wstring(kSharedInfoKey) + L"\\PatchDB"; }
-  static bool Exists(const std::wstring& path) {
-    HKEY key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-      return false;
-    ::RegCloseKey(key);
-    return true;
-  }
-  static void SetString(const std::wstring& path, const wchar_t* name, const std::wstring& v) {
-    HKEY key;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                          &key, nullptr) != ERROR_SUCCESS)
-      return;
-    ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
-                     static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(key);
-  }
-  bool shared_existed_, app_db_existed_, patch_db_existed_;
+  zu::test::KeySnapshot saved_{HKEY_LOCAL_MACHINE, kSharedInfoKey};
 };
 
 class InfoFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    zu_test::UserKeySnapshot::Clear();
+    zu::test::ClearUserValues();
     ::SHCreateDirectoryExW(nullptr, settings_.app_dir().c_str(), nullptr);
     wchar_t dir[MAX_PATH + 1] = {};
     ::GetTempPathW(MAX_PATH, dir);
@@ -111,8 +81,8 @@ class InfoFileTest : public ::testing::Test {
                                  GetSettingsFilePath().c_str());
   }
 
-  zu_test::UserKeySnapshot user_;
-  zu_test::SettingsFileAside settings_;
+  zu::test::KeySnapshot user_{HKEY_CURRENT_USER, kAgentUserKey};
+  zu::test::SettingsFileAside settings_;
   std::wstring path_;
   int64_t now_ = 0;
 };
@@ -138,6 +108,44 @@ TEST_F(InfoFileTest, ChoosesElementsByTheirParentsOS) {
   EXPECT_EQ(url, L"http://default-2/") << "last default";
   EXPECT_TRUE(Open(xml, L"")->FindESDInfoURL(&url));
   EXPECT_EQ(url, L"http://none/") << "an empty tag matches an empty OS";
+}
+
+TEST_F(InfoFileTest, AddressesAreWebAddressesOrEmpty) {
+  struct Case {
+    const char* what;
+    std::wstring element;  // inside <i>
+    const wchar_t* found;  // null: none
+  } const cases[] = {
+      {"a web address", L"<X>https://support/p</X>", L"https://support/p"},
+      {"any case of the scheme", L"<X>HTTP://support/</X>", L"HTTP://support/"},
+      {"an empty element is found, empty", L"<X></X>", L""},
+      {"a file", L"<X>file:///C:/Windows/notepad.exe</X>", nullptr},
+      {"a program", L"<X>C:\\Windows\\notepad.exe</X>", nullptr},
+      {"a share", L"<X>\\\\server\\share\\page.htm</X>", nullptr},
+      {"script", L"<X>javascript:alert(1)</X>", nullptr},
+      {"one slash", L"<X>http:/support/</X>", nullptr},
+      {"no element", L"<Y>http://support/</Y>", nullptr},
+      {"the applicable element decides, not a default",
+       L"<X>http://default/</X><v OS='Vista'><X>ftp://support/</X></v>", nullptr},
+      {"an empty specific element beats a default",
+       L"<X>http://default/</X><v OS='Vista'><X/></v>", L""},
+  };
+  for (const wchar_t* tag : {L"urlauto", L"urlmanual", L"urlesdinfo"}) {
+    for (const Case& c : cases) {
+      std::wstring element = c.element;
+      for (size_t at; (at = element.find(L"X>")) != std::wstring::npos;)
+        element.replace(at, 1, tag);
+      for (size_t at; (at = element.find(L"X/>")) != std::wstring::npos;)
+        element.replace(at, 1, tag);
+      auto file = Open(L"<i>" + element + L"</i>");
+      std::wstring url = L"untouched";
+      const bool found = std::wstring(tag) == L"urlesdinfo"
+                             ? file->FindESDInfoURL(&url)
+                             : file->FindSupportPageURL(&url, std::wstring(tag) == L"urlauto");
+      EXPECT_EQ(found, c.found != nullptr) << Utf8(tag) << ": " << c.what;
+      EXPECT_EQ(url, c.found ? c.found : L"untouched") << Utf8(tag) << ": " << c.what;
+    }
+  }
 }
 
 TEST_F(InfoFileTest, PublicationDatesAgainstLastVisit) {
@@ -184,7 +192,7 @@ TEST_F(InfoFileTest, StampsAreReadWithTheirZone) {
 
 TEST_F(InfoFileTest, SerialRangeRedirects) {
   SetBase(L"http://server/info/");
-  zu_test::UserKeySnapshot::SetString(L"_Debug_Serial", L"B777");
+  zu::test::SetUserString(L"_Debug_Serial", L"B777");
   std::wstring url = L"untouched";
   struct Case {
     const char* what;
@@ -212,22 +220,36 @@ TEST_F(InfoFileTest, SerialRangeRedirects) {
   }
 
   // The debug serial decides: without it B777 no longer matches "B-".
-  zu_test::UserKeySnapshot::SetString(L"_Debug_Serial", L"A150");
+  zu::test::SetUserString(L"_Debug_Serial", L"A150");
   auto file = Open(L"<i><serial range='B-'>b.xml</serial>"
                    L"<serial range='A100-A199'>a.xml</serial></i>");
   EXPECT_TRUE(file->FindRedirectURL(&url));
   EXPECT_EQ(url, L"http://server/info/a.xml");
+
+  // Every user may write the base: a redirect that is no web address is none.
+  for (const wchar_t* base : {L"C:\\info\\", L"file:///C:/info/", L"\\\\server\\info\\", L""}) {
+    SetBase(base);
+    url = L"untouched";
+    EXPECT_FALSE(Open(L"<i><serial>a.xml</serial></i>")->FindRedirectURL(&url)) << Utf8(base);
+    EXPECT_EQ(url, L"untouched");
+  }
 }
 
 TEST_F(InfoFileTest, RedirectToItselfIsNotFollowed) {
-  wchar_t dir[MAX_PATH + 1] = {};
-  ::GetTempPathW(MAX_PATH, dir);
-  SetBase(dir);
-  const std::wstring name = path_.substr(path_.rfind(L'\\') + 1);
-  auto file = Open(L"<i><serial>" + name + L"</serial></i>");
-  ASSERT_EQ(std::wstring(dir) + name, path_);
+  const std::string xml = "<i><serial>self.xml</serial><serial range='Z-'>other.xml</serial></i>";
+  zu_test::LoopbackHttpServer server(
+      {{"/info/self.xml", zu_test::LoopbackHttpServer::Reply::With(200, xml)}});
+  ASSERT_TRUE(server.ok());
+  SetBase(server.Url("/info/").c_str());
+  zu::test::SetUserString(L"_Debug_Serial", L"A1");
+  CMyInfoFile file(L"Vista");
+  file.Load(server.Url("/info/self.xml"));
   std::wstring url;
-  EXPECT_FALSE(file->FindRedirectURL(&url));
+  EXPECT_FALSE(file.FindRedirectURL(&url));
+  // The same file loaded from elsewhere redirects there.
+  zu::test::SetUserString(L"_Debug_Serial", L"Z1");
+  EXPECT_TRUE(file.FindRedirectURL(&url));
+  EXPECT_EQ(url, server.Url("/info/other.xml"));
 }
 
 TEST_F(InfoFileTest, DownloadableModules) {
@@ -268,13 +290,16 @@ TEST_F(InfoFileTest, UpdateSettingsStoresPagesAndInterval) {
   EXPECT_TRUE(key.GetSupportPageURL(&url, false));
   EXPECT_EQ(url, L"http://manual/");
 
-  // Pages the file does not name (or names empty) stay as they were.
-  EXPECT_EQ(Open(L"<i><urlauto></urlauto><interval>14 days</interval></i>")
+  // An empty element is a found, empty address: the stored page goes.
+  // A page the file does not name, or names with another scheme, stays.
+  EXPECT_EQ(Open(L"<i><urlauto></urlauto><urlmanual>file:///C:/Windows/notepad.exe</urlmanual>"
+                 L"<interval>14 days</interval></i>")
                 ->UpdateSettingsFromFile(),
             14);
   EXPECT_EQ(ReadInterval(), L"14 days");
-  EXPECT_TRUE(key.GetSupportPageURL(&url, true));
-  EXPECT_EQ(url, L"http://auto/");
+  EXPECT_FALSE(key.GetSupportPageURL(&url, true));
+  EXPECT_TRUE(key.GetSupportPageURL(&url, false));
+  EXPECT_EQ(url, L"http://manual/");
 
   // No usable number: nothing written, the interval in force stays.
   EXPECT_EQ(Open(L"<i><interval>weekly</interval></i>")->UpdateSettingsFromFile(), -1);
@@ -316,7 +341,7 @@ TEST_F(InfoFileTest, SaveCopyBesideTheExecutable) {
   ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring copy = exe;
   copy = copy.substr(0, copy.rfind(L'\\')) + L"\\info.xml";
-  zu_test::FileAside aside(copy);
+  zu::test::FileAside aside(copy);
   std::ofstream(copy.c_str(), std::ios::binary) << "an older copy";
 
   auto file = Open(L"<i><urlauto>http://saved/\u00E9</urlauto></i>");

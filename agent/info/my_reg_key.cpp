@@ -1,5 +1,6 @@
 #include "agent/info/my_reg_key.h"
 
+#include "agent/info/info_rules.h"
 #include "common/registry.h"
 
 namespace {
@@ -42,7 +43,12 @@ bool CMyRegKey::CheckFirstRun() {
 }
 
 bool CMyRegKey::GetSupportPageURL(std::wstring* url, bool automatic) {
-  return ReadText(SupportPageValue(automatic), url);
+  // A page stored before addresses were checked may be anything: it is
+  // opened only when it is a web address.
+  std::wstring text;
+  if (!ReadText(SupportPageValue(automatic), &text) || !IsWebAddress(text)) return false;
+  *url = std::move(text);
+  return true;
 }
 bool CMyRegKey::SetSupportPageURL(const std::wstring& url, bool automatic) {
   return WriteText(SupportPageValue(automatic), url);

@@ -21,7 +21,8 @@ class CMyRegKey {
   // non-DWORD) value is created as 1 and answers true.
   bool CheckFirstRun();
 
-  // "SupportpageAutoURL" when automatic, else "SupportpageManualURL".
+  // "SupportpageAutoURL" when automatic, else "SupportpageManualURL". A
+  // stored text that is no web address (IsWebAddress) reads as absent.
   bool GetSupportPageURL(std::wstring* url, bool automatic);
   bool SetSupportPageURL(const std::wstring& url, bool automatic);
 

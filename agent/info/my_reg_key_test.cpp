@@ -2,26 +2,22 @@
 
 #include <gtest/gtest.h>
 
-#include "agent/info/settings_test_support.h"
 #include "common/registry.h"
+#include "tests/support/settings.h"
 
 namespace {
 
-using zu_test::UserKeySnapshot;
+using zu::test::SetUserDword;
+using zu::test::SetUserString;
 
 // Runs on the real per-user key; what was there is put back afterwards.
 class MyRegKeyTest : public ::testing::Test {
  protected:
-  void SetUp() override { UserKeySnapshot::Clear(); }
+  void SetUp() override { zu::test::ClearUserValues(); }
   DWORD FirstRun() {
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    if (!UserKeySnapshot::Get(L"FirstRun", &type, &data) || type != REG_DWORD ||
-        data.size() != 4)
-      return 0xFFFFFFFF;
-    return *reinterpret_cast<DWORD*>(data.data());
+    return zu::test::RegDword(HKEY_CURRENT_USER, kAgentUserKey, L"FirstRun").value_or(0xFFFFFFFF);
   }
-  UserKeySnapshot saved_;
+  zu::test::KeySnapshot saved_{HKEY_CURRENT_USER, kAgentUserKey};
   CMyRegKey key_;
 };
 
@@ -32,10 +28,10 @@ TEST_F(MyRegKeyTest, FirstRunIsCreatedOnAFreshProfileAndEndsAtZero) {
   ASSERT_TRUE(key_.SetFirstRun(0));
   EXPECT_FALSE(key_.CheckFirstRun());
   EXPECT_EQ(0u, FirstRun());  // a confirmed profile is not reset
-  UserKeySnapshot::SetDword(L"FirstRun", 2);
+  SetUserDword(L"FirstRun", 2);
   EXPECT_FALSE(key_.CheckFirstRun());
   // Not a DWORD: treated as absent and replaced.
-  UserKeySnapshot::SetString(L"FirstRun", L"0");
+  SetUserString(L"FirstRun", L"0");
   EXPECT_TRUE(key_.CheckFirstRun());
   EXPECT_EQ(1u, FirstRun());
 }
@@ -65,6 +61,11 @@ TEST_F(MyRegKeyTest, StampsAndSupportPagesUseTheirOwnValues) {
   EXPECT_EQ(L"2009-01-01-00:00", text);
   ASSERT_TRUE(key_.GetSupportPageURL(&text, false));
   EXPECT_EQ(L"http://support.example/manual", text);
+  // A page stored by an earlier version that is no web address is not read.
+  ASSERT_TRUE(key_.SetSupportPageURL(L"file:///C:/Windows/notepad.exe", true));
+  text = L"untouched";
+  EXPECT_FALSE(key_.GetSupportPageURL(&text, true));
+  EXPECT_EQ(L"untouched", text);
 
   // An empty stored text reads as absent.
   ASSERT_TRUE(key_.SetLastVisit(L""));
@@ -84,10 +85,10 @@ TEST_F(MyRegKeyTest, DebugSwitchesAreReadAsATesterWroteThem) {
   EXPECT_EQ(99u, n);
   EXPECT_EQ(L"untouched", text);
 
-  UserKeySnapshot::SetDword(L"_Debug_SaveInfoFile", 1);
-  UserKeySnapshot::SetDword(L"_Debug_PulseInterval", 60000);
-  UserKeySnapshot::SetString(L"_Debug_InfoFileURL", L"http://127.0.0.1/x.xml");
-  UserKeySnapshot::SetString(L"_Debug_Serial", L"A150");
+  SetUserDword(L"_Debug_SaveInfoFile", 1);
+  SetUserDword(L"_Debug_PulseInterval", 60000);
+  SetUserString(L"_Debug_InfoFileURL", L"http://127.0.0.1/x.xml");
+  SetUserString(L"_Debug_Serial", L"A150");
   ASSERT_TRUE(key_.GetDebugSaveInfoFile(&n));
   EXPECT_EQ(1u, n);
   ASSERT_TRUE(key_.GetDebugPulseInterval(&n));
@@ -97,13 +98,13 @@ TEST_F(MyRegKeyTest, DebugSwitchesAreReadAsATesterWroteThem) {
   ASSERT_TRUE(key_.GetDebugSerial(&text));
   EXPECT_EQ(L"A150", text);
 
-  UserKeySnapshot::SetDword(L"_Debug_ShowMessageBox", 0);
+  SetUserDword(L"_Debug_ShowMessageBox", 0);
   EXPECT_FALSE(key_.IsDebugShowMessageBox());
-  UserKeySnapshot::SetDword(L"_Debug_ShowMessageBox", 5);
+  SetUserDword(L"_Debug_ShowMessageBox", 5);
   EXPECT_TRUE(key_.IsDebugShowMessageBox());
-  UserKeySnapshot::SetString(L"_Debug_ShowMessageBox", L"1");
+  SetUserString(L"_Debug_ShowMessageBox", L"1");
   EXPECT_FALSE(key_.IsDebugShowMessageBox());
-  UserKeySnapshot::SetString(L"_Debug_PulseInterval", L"60000");
+  SetUserString(L"_Debug_PulseInterval", L"60000");
   EXPECT_FALSE(key_.GetDebugPulseInterval(&n));
 }
 

@@ -13,7 +13,7 @@ zu_add_test(NAME settings_tests
     ${CMAKE_CURRENT_LIST_DIR}/my_reg_key_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/settings_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/time_stamp_test.cpp
-  LIBS zuinfo
+  LIBS zuinfo zutest_agent
   LOCKS machine_state)
 
 # The time stamp tests once more in zones east and west of UTC. Wine's time

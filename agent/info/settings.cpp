@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "agent/info/clock.h"
+#include "agent/info/info_rules.h"
 #include "common/platform.h"
 
 namespace {
@@ -55,9 +56,11 @@ std::wstring Decimal(int n) {
   return buf;
 }
 
+// Every user may write the settings file: a page it names is opened only
+// when it is a web address.
 bool ReadOptionalURL(const wchar_t* key, std::wstring* url) {
   std::wstring text = ReadText(kOption, key, L"", kLongText);
-  if (text.empty()) return false;
+  if (text.empty() || !IsWebAddress(text)) return false;
   *url = std::move(text);
   return true;
 }

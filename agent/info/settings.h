@@ -37,7 +37,7 @@ std::wstring ReadUseModelCode();                // "Option" "UseModelCode", defa
 std::wstring ReadLanguage();                    // "Option" "Language", default "NONE"
 std::wstring ReadUseSystemDefaultUILanguage();  // "Option" ..., default "0"
 
-// True with the text when the key holds a non-empty value.
+// True with the text when the key holds a web address (IsWebAddress).
 bool ReadURLForInvalidInfoFile(std::wstring* url);
 bool ReadURLForInvalidSupportPage(std::wstring* url);
 

@@ -10,12 +10,13 @@
 #include <string>
 
 #include "agent/info/clock.h"
-#include "agent/info/settings_test_support.h"
+#include "common/framework/seam.h"
+#include "tests/support/settings.h"
 
 namespace {
 
-using zu_test::FileAside;
-using zu_test::SettingsFileAside;
+using zu::test::FileAside;
+using zu::test::SettingsFileAside;
 
 int64_t g_now = 0;
 int64_t FakeNow() { return g_now; }
@@ -62,20 +63,11 @@ std::wstring Joined(const std::wstring& path, const wchar_t* section) {
 // beside this executable are put back as they were.
 class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    old_clock_ = SetClockSource(nullptr);
-    old_box_ = SetClockErrorBox(NoBox);
-    ::SHCreateDirectoryExW(nullptr, files_.app_dir().c_str(), nullptr);
-  }
-  void TearDown() override {
-    SetClockSource(old_clock_);
-    SetClockErrorBox(old_box_);
-  }
+  void SetUp() override { ::SHCreateDirectoryExW(nullptr, files_.app_dir().c_str(), nullptr); }
   std::wstring Interval(int days) { return L"Interval=" + std::to_wstring(days); }
 
   SettingsFileAside files_;
-  ClockSource old_clock_ = nullptr;
-  ClockErrorBox old_box_ = nullptr;
+  zu::ScopedOverride<ClockErrorBox> box_{zu::seams::clock_error_box, NoBox};
 };
 
 TEST_F(SettingsTest, MissingFileGivesTheDefaults) {
@@ -94,7 +86,7 @@ TEST_F(SettingsTest, MissingFileGivesTheDefaults) {
 }
 
 TEST_F(SettingsTest, ValuesAreReadFromTheirSectionsAndCutToLength) {
-  const std::string base127(127, 'b'), url255(255, 'u');
+  const std::string base127(127, 'b'), url255 = "http://" + std::string(248, 'u');
   WriteRaw(files_.file(),
            "[Option]\r\nInterval=14\r\nSuppressBallonPopUp=2\r\nUseModelCode=1\r\n"
            "Language=" + std::string(200, 'L') + "\r\nUseSystemDefaultUILanguage=1\r\n"
@@ -111,15 +103,27 @@ TEST_F(SettingsTest, ValuesAreReadFromTheirSectionsAndCutToLength) {
   EXPECT_EQ(std::wstring(127, L'b'), ReadInfoFileURLBase());
   std::wstring url;
   ASSERT_TRUE(ReadURLForInvalidInfoFile(&url));
-  EXPECT_EQ(std::wstring(255, L'u'), url);
+  EXPECT_EQ(L"http://" + std::wstring(248, L'u'), url);
   ASSERT_TRUE(ReadURLForInvalidSupportPage(&url));
-  EXPECT_EQ(std::wstring(255, L'u'), url);
+  EXPECT_EQ(L"http://" + std::wstring(248, L'u'), url);
 
   // A key that is present but empty is no address.
   WriteRaw(files_.file(), "[Option]\r\nURLForInvalidInfoFile=\r\nLanguage=\r\n");
   url = L"untouched";
   EXPECT_FALSE(ReadURLForInvalidInfoFile(&url));
   EXPECT_EQ(L"untouched", url);
+
+  // Every user may write this file: only web addresses are fallback pages.
+  for (const char* page : {"file:///C:/Windows/notepad.exe", "C:\\Windows\\notepad.exe",
+                           "javascript:alert(1)", "\\\\server\\share\\page.htm", "http:x"}) {
+    WriteRaw(files_.file(), std::string("[Option]\r\nURLForInvalidInfoFile=") + page +
+                                "\r\nURLForInvalidSupportPage=" + page + "\r\n");
+    EXPECT_FALSE(ReadURLForInvalidInfoFile(&url)) << page;
+    EXPECT_FALSE(ReadURLForInvalidSupportPage(&url)) << page;
+  }
+  WriteRaw(files_.file(), "[Option]\r\nURLForInvalidSupportPage=HTTPS://fallback/\r\n");
+  ASSERT_TRUE(ReadURLForInvalidSupportPage(&url));
+  EXPECT_EQ(L"HTTPS://fallback/", url);
 }
 
 TEST_F(SettingsTest, WritesGoToOptionAsDecimalText) {
@@ -267,7 +271,7 @@ TEST_F(SettingsTest, DefaultIntervalIsDailyForTheFirstYear) {
   ASSERT_NE(0u, u.QuadPart);
   const int64_t created = static_cast<int64_t>(u.QuadPart / 10000000) - 11644473600LL;
 
-  SetClockSource(FakeNow);
+  zu::ScopedOverride clock(zu::seams::clock_source, FakeNow);
   const int64_t day = 86400;
   g_now = created + 364 * day;
   EXPECT_EQ(1, ComputeDefaultIntervalFrom(path));
@@ -289,7 +293,7 @@ TEST_F(SettingsTest, DefaultIntervalComesFromTheSystemFoldersOemInfo) {
 
   WriteRaw(oeminfo.path(), "[General]\r\nManufacturer=Vexa\r\n");
   EXPECT_EQ(1, ComputeDefaultInterval());  // made just now
-  SetClockSource(FakeNow);
+  zu::ScopedOverride clock(zu::seams::clock_source, FakeNow);
   g_now = static_cast<int64_t>(std::time(nullptr)) + 400 * 86400;
   EXPECT_EQ(7, ComputeDefaultInterval());
   WriteRaw(files_.file(), "[Option]\r\nInterval=1\r\n");

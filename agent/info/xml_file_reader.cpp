@@ -2,13 +2,17 @@
 
 #include <oleauto.h>
 #include <urlmon.h>
-#include <wininet.h>
 
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
+#include <optional>
 
-#include "common/framework/handle.h"
+#include "common/net/http.h"
+
+namespace zu::seams {
+XmlHttpLimits xml_http_limits;
+}  // namespace zu::seams
 
 namespace {
 
@@ -55,16 +59,6 @@ bool ReadAttribute(IXMLDOMElement* element, const std::wstring& name, std::wstri
   return true;
 }
 
-CXmlFileReader::HttpLimits g_http_limits;
-
-struct InternetHandleTraits {
-  using Type = HINTERNET;
-  static HINTERNET Invalid() { return nullptr; }
-  static bool Valid(HINTERNET h) { return h != nullptr; }
-  static void Close(HINTERNET h) { ::InternetCloseHandle(h); }
-};
-using UniqueInternet = zu::UniqueResource<InternetHandleTraits>;
-
 bool IsHttpAddress(const std::wstring& address) {
   std::wstring lower;
   for (wchar_t c : address.substr(0, 8)) lower += static_cast<wchar_t>(std::towlower(c));
@@ -81,66 +75,26 @@ std::wstring BrowserUserAgent() {
   return std::wstring(agent, agent + strlen(agent));
 }
 
-void SetTimeouts(HINTERNET h, DWORD ms) {
-  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                       INTERNET_OPTION_RECEIVE_TIMEOUT})
-    ::InternetSetOptionW(h, option, &ms, sizeof(ms));
-}
-
-// GET with the user's proxy settings, bypassing the cache. Wine honours the
-// time-outs only on the connection and request handles, so the request is
-// built step by step rather than with InternetOpenUrl.
+// The body of a 200 answer, whole and within the limits; redirects are
+// followed only so far, so a looping server ends the load.
 bool FetchHttp(const std::wstring& url, std::string* body) {
-  const CXmlFileReader::HttpLimits limits = g_http_limits;
-  URL_COMPONENTSW parts = {};
-  parts.dwStructSize = sizeof(parts);
-  parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUserNameLength =
-      parts.dwPasswordLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = 1;
-  if (!::InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
-  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
-    return false;
-  auto piece = [](const wchar_t* p, DWORD n) { return p ? std::wstring(p, n) : std::wstring(); };
-  const std::wstring host = piece(parts.lpszHostName, parts.dwHostNameLength);
-  const std::wstring user = piece(parts.lpszUserName, parts.dwUserNameLength);
-  const std::wstring password = piece(parts.lpszPassword, parts.dwPasswordLength);
-  std::wstring object = piece(parts.lpszUrlPath, parts.dwUrlPathLength) +
-                        piece(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-  if (host.empty()) return false;
-  if (object.empty()) object = L"/";
-
-  const std::wstring agent = BrowserUserAgent();
-  UniqueInternet session(::InternetOpenW(agent.empty() ? nullptr : agent.c_str(),
-                                         INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!session) return false;
-  SetTimeouts(session.get(), limits.call_ms);
-  UniqueInternet connection(::InternetConnectW(
-      session.get(), host.c_str(), parts.nPort, user.empty() ? nullptr : user.c_str(),
-      password.empty() ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
-  if (!connection) return false;
-  SetTimeouts(connection.get(), limits.call_ms);
-  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI;
-  if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-  UniqueInternet request(::HttpOpenRequestW(connection.get(), L"GET", object.c_str(), nullptr,
-                                            nullptr, nullptr, flags, 0));
-  if (!request) return false;
-  SetTimeouts(request.get(), limits.call_ms);
+  const XmlHttpLimits limits = zu::seams::xml_http_limits;
   const ULONGLONG deadline = ::GetTickCount64() + limits.total_ms;
-  if (!::HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) return false;
-  DWORD status = 0, size = sizeof(status);
-  if (!::HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                        &size, nullptr) ||
-      status != 200)
-    return false;
+  zu::net::RequestOptions options;
+  options.user_agent = BrowserUserAgent();
+  options.timeout_ms = limits.call_ms;
+  options.keep_going = [deadline] { return ::GetTickCount64() <= deadline; };
+  std::optional<zu::net::Response> response = zu::net::Get(url, options);
+  if (!response || response->status() != 200) return false;
+  if (response->content_length() && *response->content_length() > limits.max_bytes) return false;
   body->clear();
-  char buffer[8192];
-  for (;;) {
-    if (::GetTickCount64() > deadline) return false;
-    DWORD read = 0;
-    if (!::InternetReadFile(request.get(), buffer, sizeof(buffer), &read)) return false;
-    if (read == 0) return true;
-    if (body->size() + read > limits.max_bytes) return false;
-    body->append(buffer, read);
-  }
+  const zu::net::Result read =
+      response->ReadBody(8192, [&](const char* data, size_t size) {
+        if (body->size() + size > limits.max_bytes) return false;
+        body->append(data, size);
+        return true;
+      });
+  return read.ok();
 }
 
 // A variant holding the bytes, which the DOM parses with its own encoding
@@ -334,12 +288,6 @@ bool CXmlFileReader::ReadFirstChildText(std::wstring* text) {
   DOMNodeType type = NODE_INVALID;
   if (FAILED(child->get_nodeType(&type)) || type != NODE_ELEMENT) return false;
   return NodeText(child.get(), text);
-}
-
-CXmlFileReader::HttpLimits CXmlFileReader::SetHttpLimits(const HttpLimits& limits) {
-  const HttpLimits before = g_http_limits;
-  g_http_limits = limits;
-  return before;
 }
 
 void CXmlFileReader::save(const std::wstring& path) {

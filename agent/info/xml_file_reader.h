@@ -27,6 +27,20 @@ class CIllegalStateException : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Bounds of an HTTP load: each connect, send or receive, the whole fetch,
+// and the size of the answer.
+struct XmlHttpLimits {
+  unsigned long call_ms = 30000;
+  unsigned long total_ms = 120000;
+  size_t max_bytes = 4 * 1024 * 1024;
+};
+
+namespace zu::seams {
+// The limits every load works within; tests tighten them with a
+// zu::ScopedOverride.
+extern XmlHttpLimits xml_http_limits;
+}  // namespace zu::seams
+
 class CXmlFileReader {
  public:
   CXmlFileReader();
@@ -37,9 +51,10 @@ class CXmlFileReader {
   // Loads from a web address or a file path and waits for the whole
   // document; the cursor then stands on the root. Throws
   // CAccessFileException (or CIllegalStateException when COM fails).
-  // http and https addresses are fetched here within HttpLimits (the DOM's
-  // own fetch waits forever on a server that accepts and never answers)
-  // and only a 200 answer is parsed; everything else the DOM loads itself.
+  // http and https addresses are fetched here within XmlHttpLimits (the
+  // DOM's own fetch waits forever on a server that accepts and never
+  // answers), following at most zu::net::kMaxRedirects redirects, and only
+  // a whole 200 answer is parsed; everything else the DOM loads itself.
   void load(const std::wstring& address);
   // The same from the document's text.
   void loadXml(const std::wstring& text);
@@ -71,16 +86,6 @@ class CXmlFileReader {
 
   // The address last loaded.
   const std::wstring& source() const { return source_; }
-
-  // Bounds of an HTTP fetch: each connect, send or receive, the whole
-  // fetch, and the size of the answer.
-  struct HttpLimits {
-    unsigned long call_ms = 30000;
-    unsigned long total_ms = 120000;
-    size_t max_bytes = 4 * 1024 * 1024;
-  };
-  // For tests; returns the limits in force before.
-  static HttpLimits SetHttpLimits(const HttpLimits& limits);
 
  private:
   struct Position {

@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "common/framework/seam.h"
+#include "common/net/http.h"
 #include "tests/loopback_http.h"
 
 namespace {
@@ -39,6 +41,16 @@ using Reply = LoopbackHttpServer::Reply;
 Reply Silent() {
   Reply r;
   r.silent = true;
+  return r;
+}
+Reply Redirect(int status, const std::string& location) {
+  Reply r = Reply::With(status, "");
+  r.headers = "Location: " + location + "\r\n";
+  return r;
+}
+Reply Announcing(long long length, std::string body) {
+  Reply r = Reply::With(200, std::move(body));
+  r.length = length;
   return r;
 }
 Reply Stalled(std::string body) {
@@ -202,6 +214,8 @@ TEST(XmlFileReaderTest, LoadsOverHttpOnlyWhatTheServerReallySent) {
       {"/big.xml", Reply::With(200, big)},
       {"/silent.xml", Silent()},
       {"/stalled.xml", Stalled(big)},
+      // Cut off before the length it announced, though what came parses.
+      {"/short.xml", Announcing(100, "<info/>")},
   });
   ASSERT_TRUE(server.ok());
   CXmlFileReader r;
@@ -215,20 +229,44 @@ TEST(XmlFileReaderTest, LoadsOverHttpOnlyWhatTheServerReallySent) {
   EXPECT_EQ(Text(utf16), L"\u00E9\u65E5");
 
   // Refused, and in bounded time: the limits are tight, the server slow.
-  const CXmlFileReader::HttpLimits before = CXmlFileReader::SetHttpLimits({1000, 3000, 4096});
-  for (const char* path : {"/missing.xml", "/broken.xml", "/error.xml", "/empty.xml",
-                           "/big.xml", "/silent.xml", "/stalled.xml"}) {
-    CXmlFileReader failing;
-    const ULONGLONG start = ::GetTickCount64();
-    EXPECT_EQ(LabelOf<CAccessFileException>([&] { failing.load(server.Url(path)); }),
-              "CXmlFileReader::load")
-        << path;
-    EXPECT_LT(::GetTickCount64() - start, 10000u) << path;
+  {
+    zu::ScopedOverride tight(zu::seams::xml_http_limits, XmlHttpLimits{1000, 3000, 4096});
+    for (const char* path : {"/missing.xml", "/broken.xml", "/error.xml", "/empty.xml",
+                             "/big.xml", "/silent.xml", "/stalled.xml", "/short.xml"}) {
+      CXmlFileReader failing;
+      const ULONGLONG start = ::GetTickCount64();
+      EXPECT_EQ(LabelOf<CAccessFileException>([&] { failing.load(server.Url(path)); }),
+                "CXmlFileReader::load")
+          << path;
+      EXPECT_LT(::GetTickCount64() - start, 10000u) << path;
+    }
   }
-  CXmlFileReader::SetHttpLimits({1000, 3000, 8192});
-  CXmlFileReader roomier;
-  EXPECT_NO_THROW(roomier.load(server.Url("/big.xml")));
-  CXmlFileReader::SetHttpLimits(before);
+  zu::ScopedOverride roomier(zu::seams::xml_http_limits, XmlHttpLimits{1000, 3000, 8192});
+  CXmlFileReader roomy;
+  EXPECT_NO_THROW(roomy.load(server.Url("/big.xml")));
+}
+
+TEST(XmlFileReaderTest, FollowsRedirectsButNotALoop) {
+  LoopbackHttpServer server({
+      {"/good.xml", Reply::With(200, "<info><lastupdate>moved</lastupdate></info>")},
+      {"/moved.xml", Redirect(301, "/good.xml")},
+      {"/loop.xml", Redirect(302, "/loop.xml")},
+  });
+  CXmlFileReader moved;
+  moved.load(server.Url("/moved.xml"));
+  EXPECT_EQ(moved.source(), server.Url("/moved.xml")) << "the address asked for, not the last";
+  ASSERT_TRUE(moved.ReadStartElement(L"lastupdate"));
+  EXPECT_EQ(Text(moved), L"moved");
+
+  // With the default limits: the redirect bound ends it, not a time-out.
+  CXmlFileReader looping;
+  const ULONGLONG start = ::GetTickCount64();
+  EXPECT_EQ(LabelOf<CAccessFileException>([&] { looping.load(server.Url("/loop.xml")); }),
+            "CXmlFileReader::load");
+  EXPECT_LT(::GetTickCount64() - start, 10000u);
+  size_t loops = 0;
+  for (const auto& r : server.requests()) loops += r.path == "/loop.xml";
+  EXPECT_EQ(size_t(zu::net::kMaxRedirects) + 1, loops);
 }
 
 TEST(XmlFileReaderTest, SaveReplacesAnOlderFile) {

@@ -1,6 +1,7 @@
 #pragma once
 // Owners for Win32 handles. One owner per handle; moves transfer ownership.
 #include <windows.h>
+#include <wininet.h>
 
 #include <utility>
 
@@ -53,6 +54,12 @@ struct RegKeyTraits {
   static bool Valid(HKEY h) { return h != nullptr; }
   static void Close(HKEY h) { ::RegCloseKey(h); }
 };
+struct InternetHandleTraits {  // session, connection or request
+  using Type = HINTERNET;
+  static HINTERNET Invalid() { return nullptr; }
+  static bool Valid(HINTERNET h) { return h != nullptr; }
+  static void Close(HINTERNET h) { ::InternetCloseHandle(h); }
+};
 struct ModuleTraits {
   using Type = HMODULE;
   static HMODULE Invalid() { return nullptr; }
@@ -75,6 +82,7 @@ struct IconTraits {
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
+using UniqueInternet = UniqueResource<InternetHandleTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueLocal = UniqueResource<LocalMemTraits>;
 using UniqueIcon = UniqueResource<IconTraits>;

@@ -5,13 +5,14 @@
 
 #include "common/patch_list.h"
 #include "common/platform.h"
+#include "common/update_folder.h"
 #include "control/ctrl_frame.h"
 #include "control/engine/uncheck_items.h"
 #include "control/zuax_ctrl.h"
 
 namespace {
 
-void CreateUpdateFolder() { ::CreateDirectoryW(L"C:\\Update", nullptr); }
+std::wstring UncheckItemFile() { return std::wstring(kUpdateFolder) + L"\\" + kUncheckItemName; }
 
 }  // namespace
 
@@ -26,9 +27,10 @@ bool CZUAXCtrl::SetUnCheckItem(const std::wstring& bstrValue) {
     SetZuLastError(kZuErrorInvalidArgument);
     return false;
   }
-  if (::GetFileAttributesW(kUncheckItemFile) == INVALID_FILE_ATTRIBUTES) CreateUpdateFolder();
+  const std::wstring file = UncheckItemFile();
+  if (::GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) EnsureUpdateFolder();
   return ::WritePrivateProfileStringW(kUncheckItemSection, bstrValue.c_str(), L"1",
-                                      kUncheckItemFile) != FALSE;
+                                      file.c_str()) != FALSE;
 }
 
 bool CZUAXCtrl::ResetUnCheckItem(const std::wstring& item) {
@@ -38,14 +40,14 @@ bool CZUAXCtrl::ResetUnCheckItem(const std::wstring& item) {
     return false;
   }
   return ::WritePrivateProfileStringW(kUncheckItemSection, item.c_str(), nullptr,
-                                      kUncheckItemFile) != FALSE;
+                                      UncheckItemFile().c_str()) != FALSE;
 }
 
 bool CZUAXCtrl::IsUnChecked(const std::wstring& item) {
   if (!PassPlainPrologue()) return kRefusedBool;
   wchar_t value[kUncheckValueChars] = {};
   ::GetPrivateProfileStringW(kUncheckItemSection, item.c_str(), L"", value, kUncheckValueChars,
-                             kUncheckItemFile);
+                             UncheckItemFile().c_str());
   return IsUncheckedValue(value);
 }
 

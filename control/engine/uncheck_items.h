@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-inline constexpr wchar_t kUncheckItemFile[] = L"C:\\Update\\UncheckItem.dat";
+inline constexpr wchar_t kUncheckItemName[] = L"UncheckItem.dat";  // in the update folder
 inline constexpr wchar_t kUncheckItemSection[] = L"UncheckItem";
 inline constexpr std::size_t kUncheckValueChars = 256;  // read buffer, terminator included
 

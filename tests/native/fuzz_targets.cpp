@@ -1,16 +1,25 @@
 #include "tests/native/fuzz_targets.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/net/http_rules.h"
 #include "common/patch_list_format.h"
 #include "common/timestamp_token.h"
+#include "control/drive_rules.h"
+#include "control/error_codes.h"
 #include "control/match_rules.h"
+#include "control/page_url_rules.h"
 #include "control/query_rules.h"
+#include "control/registry_format.h"
+#include "control/registry_value_list.h"
 #include "control/requirement_list.h"
+#include "tests/support/page_address_near_miss.h"
+#include "control/version_text.h"
 
 namespace {
 
@@ -103,6 +112,12 @@ int Fuzz_version(const std::uint8_t* data, std::size_t size) {
   bool invalid = false;
   MatchDate(actual, ResolveEscapes(version), &invalid);
   Check(invalid == ResolveEscapes(version).IsAnyValue(), "only \"*\" is a refused date");
+  const std::string head(reinterpret_cast<const char*>(data), size);
+  const std::string line = FirstVersionLine(head);
+  Check(line.size() <= kVersionTextBytes, "a version line has at most 128 bytes");
+  Check(head.compare(0, line.size(), line) == 0, "a version line is the file's start");
+  Check(line.find_first_of(std::string("\r\n\0", 3)) == std::string::npos,
+        "a version line holds no line end");
   return 0;
 }
 
@@ -129,6 +144,143 @@ int Fuzz_serial_range(const std::uint8_t* data, std::size_t size) {
   if (strict == RuleResult::kMatch) Check(lenient, "strict match implies lenient match");
   OsDescription os{5, 1, 2, 0, 1};
   MatchOsRequirement(b, os);
+  return 0;
+}
+
+// A Content-Length and a path with its query, as a server or an address
+// brings them.
+int Fuzz_http_text(const std::uint8_t* data, std::size_t size) {
+  std::wstring length, address;
+  Cut(Utf16(data, size), &length, &address);
+  if (const std::optional<std::uint64_t> value = zu::net::ParseContentLength(length)) {
+    std::wstring digits = length;
+    digits.erase(0, digits.find_first_not_of(L" \t"));
+    digits.erase(digits.find_last_not_of(L" \t") + 1);
+    for (wchar_t c : digits) Check(c >= L'0' && c <= L'9', "a length is digits only");
+    digits.erase(0, std::min(digits.find_first_not_of(L'0'), digits.size() - 1));
+    Check(digits == std::to_wstring(*value), "a length reads as its decimal value");
+  }
+  const std::size_t query = std::min(address.find(L'?'), address.size());
+  const std::wstring target =
+      zu::net::RequestTarget(address.substr(0, query), address.substr(query));
+  Check(target.find(L'#') == std::wstring::npos, "no fragment goes out");
+  Check(target == L"/" || address.starts_with(target), "the target is the address's start");
+  const std::wstring range = zu::net::RangeHeader({size, size * 3});
+  Check(range == L"Range:bytes=" + std::to_wstring(size) + L"-" + std::to_wstring(size * 3),
+        "range numbers are written whole");
+  return 0;
+}
+
+// Odd first byte: a near miss of an allowed page built from the rest, which
+// must get its verdict. Even: the rest as an address of any shape, which
+// when allowed must have an authority no parser reads two ways.
+int Fuzz_page_address(const std::uint8_t* data, std::size_t size) {
+  if (size < 1) return 0;
+  if (data[0] & 1) {
+    const NearMiss m = MakeNearMiss(data + 1, size - 1);
+    const bool allowed = IsAllowedPageAddress(m.address);
+    if (m.verdict == NearMissVerdict::kMustRefuse) Check(!allowed, "a near miss is refused");
+    if (m.verdict == NearMissVerdict::kMustAllow) Check(allowed, "an allowed page stays allowed");
+    return 0;
+  }
+  const std::wstring address = Utf16(data + 1, size - 1);
+  if (!IsAllowedPageAddress(address)) return 0;
+  const std::optional<PageUrlParts> parts = ParsePageAddress(address);
+  Check(parts.has_value(), "an allowed address parses");
+  Check(parts->scheme != PageScheme::kOther, "an allowed address is HTTP or HTTPS");
+  Check(IsDnsHostText(parts->host), "an allowed host is DNS text");
+  const std::size_t start = address.find(L"//") + 2;
+  const std::wstring authority = address.substr(start, address.find_first_of(L"/?#", start) - start);
+  Check(authority.find(L'\\') == std::wstring::npos, "no backslash in an allowed authority");
+  Check(authority.find(L'@') == authority.rfind(L'@'), "at most one @ in an allowed authority");
+  for (wchar_t c : authority) Check(c > L' ' && c != 0x7F, "no blank in an allowed authority");
+  return 0;
+}
+
+int Fuzz_registry_values(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  // First byte: the stored value's type; then the value's data and, after
+  // the first line feed of the rest, the page's name and value lists.
+  const std::uint32_t type = data[0] & 15;
+  const std::size_t stored = std::min<std::size_t>(data[1] * 8u, size - 2);
+  const std::uint8_t* value = data + 2;
+  std::wstring names, values;
+  Cut(Utf16(data + 2 + stored, size - 2 - stored), &names, &values);
+
+  const RegistryValueForms forms = ValueForms(type, value, stored);
+  if (type != 1 && type != 4) Check(forms.plain.empty(), "only strings and DWORDs have a plain form");
+  if (stored > kValueTextBufferBytes)
+    Check(forms.plain.empty() && forms.text.empty(), "values beyond the buffer have no forms");
+  else
+    Check(forms.text == FormatValueText(type, value, stored), "the text form is the value text");
+
+  std::vector<RequirementItem> items;
+  if (ParseRegistryValueList(values, &items)) {
+    Check(!items.empty(), "an accepted value list has an item");
+    for (const RequirementItem& item : items) {
+      for (wchar_t c : item.text) Check(c < L'A' || c > L'Z', "value items are lower-cased");
+      if (!item.prefix) Check(!item.text.empty(), "no empty value item");
+      ValueFormsMatch(forms, item);
+    }
+  } else {
+    Check(items.empty(), "a refused value list leaves no items");
+  }
+  // One key holding this value under the name "v".
+  std::vector<RegistryValueEntry> key = {
+      {L"v", type, std::vector<std::uint8_t>(value, value + stored), stored}};
+  int reads = 0;
+  const RegistryKeyReader read = [&](const std::wstring&, std::vector<RegistryValueEntry>* v) {
+    ++reads;
+    *v = key;
+    return true;
+  };
+  const RegistrySearchResult presence =
+      SearchRegistryValues(L"HKEY_LOCAL_MACHINE\\k", names, nullptr, read);
+  const RegistrySearchResult info =
+      SearchRegistryValues(L"HKEY_LOCAL_MACHINE\\k", names, &values, read);
+  if (info.result == RuleResult::kMatch)
+    Check(presence.result == RuleResult::kMatch, "a value that matches is present");
+  Check(presence.error == 0 && info.error == 0, "a key that opens sets no code");
+  return 0;
+}
+
+int Fuzz_drive_inquiry(const std::uint8_t* data, std::size_t size) {
+  PassThroughBuffer reply{};
+  std::copy(data, data + std::min(size, reply.size()), reply.begin());
+  InquiryFields f;
+  const bool ok = ParseInquiryReply(reply, &f);
+  Check(ok == (reply[2] == 0), "only a good SCSI status answers");
+  Check(f.vendor.size() <= 8 && f.product.size() <= 16 && f.revision.size() <= 4 &&
+            f.vendor_specific.size() <= 20,
+        "fields keep their widths");
+  Check(f.product.empty() || f.vendor.size() == 8, "fields follow each other");
+  for (const std::string* s : {&f.vendor, &f.product, &f.revision, &f.vendor_specific})
+    Check(s->find('\0') == std::string::npos, "fields end at a zero byte");
+
+  // The rest of the input: four lists against the drive's fields.
+  std::wstring rest = Utf16(data + std::min(size, reply.size()), size - std::min(size, reply.size()));
+  std::wstring parts[4];
+  for (std::wstring& part : parts) {
+    const std::size_t nl = rest.find(L'\n');
+    part = rest.substr(0, nl);
+    rest = nl == std::wstring::npos ? std::wstring() : rest.substr(nl + 1);
+  }
+  const DriveIdentity drive{std::wstring(f.vendor.begin(), f.vendor.end()),
+                            std::wstring(f.product.begin(), f.product.end()),
+                            std::wstring(f.revision.begin(), f.revision.end()),
+                            std::wstring(f.vendor_specific.begin(), f.vendor_specific.end())};
+  const DriveIdentity wanted{parts[0], parts[1], parts[2], parts[3]};
+  const bool plain = DriveMatchesArguments(drive, wanted);
+  DriveRequirement requirement;
+  if (ParseDriveRequirement(wanted, &requirement)) {
+    // Arguments without commas, stars or backslashes are one-item lists.
+    bool simple = true;
+    for (const std::wstring& p : parts)
+      if (p.find_first_of(L",*\\") != std::wstring::npos) simple = false;
+    if (simple)
+      Check(DriveMatchesRequirement(drive, requirement) == plain, "one-item lists compare alike");
+  }
+  Check(DriveMatchesArguments(drive, drive), "a drive matches its own identity");
   return 0;
 }
 

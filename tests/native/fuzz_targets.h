@@ -8,6 +8,10 @@
 int Fuzz_list_match(const std::uint8_t* data, std::size_t size);
 int Fuzz_version(const std::uint8_t* data, std::size_t size);
 int Fuzz_serial_range(const std::uint8_t* data, std::size_t size);
+int Fuzz_http_text(const std::uint8_t* data, std::size_t size);
+int Fuzz_page_address(const std::uint8_t* data, std::size_t size);
+int Fuzz_registry_values(const std::uint8_t* data, std::size_t size);
+int Fuzz_drive_inquiry(const std::uint8_t* data, std::size_t size);
 int Fuzz_patch_list(const std::uint8_t* data, std::size_t size);
 int Fuzz_timestamp(const std::uint8_t* data, std::size_t size);
 
@@ -19,6 +23,10 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
     {"list_match", Fuzz_list_match},
     {"version", Fuzz_version},
     {"serial_range", Fuzz_serial_range},
+    {"http_text", Fuzz_http_text},
+    {"page_address", Fuzz_page_address},
+    {"registry_values", Fuzz_registry_values},
+    {"drive_inquiry", Fuzz_drive_inquiry},
     {"patch_list", Fuzz_patch_list},
     {"timestamp", Fuzz_timestamp},
 };

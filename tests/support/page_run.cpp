@@ -1,6 +1,8 @@
 #include "tests/support/page_run.h"
 
 #include "control/allow_list.h"
+#include "tests/support/files.h"
+#include "tests/support/text.h"
 
 namespace zu::test {
 
@@ -8,31 +10,22 @@ namespace {
 const char kPrelude[] = R"JS(
 function check(ok, what) { if (!ok) host.Fail(what); }
 )JS";
-
-std::string Utf8(const std::wstring& w) {
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr,
-                                      0, nullptr, nullptr);
-  std::string s(n, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                        nullptr);
-  return s;
-}
 }  // namespace
 
 std::wstring AllowedPageAddress() {
   return L"http://" + std::wstring(kPageAllowList.exact_hosts[1]) + L"/zefo/update/index.html";
 }
 
-lab::RunResult RunPage(const std::wstring& address, const std::string& script, HANDLE token,
-                       DWORD ms) {
+RunResult RunPage(const std::wstring& address, const std::string& script, HANDLE token,
+                  DWORD ms) {
   wchar_t temp[MAX_PATH];
   ::GetTempPathW(MAX_PATH, temp);
   static LONG pages = 0;
   const std::wstring path = std::wstring(temp) + L"zu_page_" +
                             std::to_wstring(::GetCurrentProcessId()) + L"_" +
                             std::to_wstring(::InterlockedIncrement(&pages)) + L".js";
-  lab::WriteFileBytes(path, kPrelude + script);
-  lab::RunResult r = lab::RunCaptured(lab::BinDir() + L"\\ZUPageHost.exe",
+  WriteFileBytes(path, kPrelude + script);
+  RunResult r = RunCaptured(BinDir() + L"\\ZUPageHost.exe",
                                       L"--url \"" + address + L"\" \"" + path + L"\"", ms, token);
   ::DeleteFileW(path.c_str());
   return r;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tests/lab_support.h"
+#include "tests/support/process.h"
 
 namespace zu::test {
 
@@ -14,8 +14,8 @@ inline constexpr wchar_t kRefusedPageAddress[] =
     L"http://www.refused-host.example/zefo/update/index.html";
 
 // Exit code 0 when every check held; under token when given.
-lab::RunResult RunPage(const std::wstring& address, const std::string& script,
-                       HANDLE token = nullptr, DWORD ms = 300000);
+RunResult RunPage(const std::wstring& address, const std::string& script,
+                  HANDLE token = nullptr, DWORD ms = 300000);
 
 // A JScript string literal of the text (UTF-8).
 std::string JsString(const std::wstring& text);

@@ -86,10 +86,15 @@ std::wstring HresultText(HRESULT hr) {
   return text;
 }
 
-CControlSite::CControlSite(HWND window, IUnknown* browser) : window_(window) {
+CControlSite::CControlSite(HWND window, IUnknown* browser, IUnknown* document)
+    : window_(window) {
   if (browser) {
     browser->AddRef();
     browser_ = zu::ComPtr<IUnknown>::Attach(browser);
+  }
+  if (document) {
+    document->AddRef();
+    document_ = zu::ComPtr<IUnknown>::Attach(document);
   }
 }
 
@@ -228,8 +233,10 @@ STDMETHODIMP CControlSite::GetMoniker(DWORD, DWORD, IMoniker** mk) {
 }
 
 STDMETHODIMP CControlSite::GetContainer(IOleContainer** container) {
-  if (container) *container = nullptr;
-  return E_NOINTERFACE;
+  if (!container) return E_POINTER;
+  *container = nullptr;
+  if (!document_) return E_NOINTERFACE;
+  return document_->QueryInterface(IID_IOleContainer, reinterpret_cast<void**>(container));
 }
 
 STDMETHODIMP CControlSite::GetWindow(HWND* hwnd) {

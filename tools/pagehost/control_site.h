@@ -1,7 +1,8 @@
 #pragma once
 // Where one control of the page lives, as a browser would site it: client
 // site, in-place site and frame on a hidden host window, ambient user mode,
-// and the service provider that leads the control to the browser.
+// the service provider that leads the control to the browser, and the
+// container that is the document holding it.
 #include <windows.h>
 #include <ocidl.h>
 #include <oleidl.h>
@@ -27,8 +28,9 @@ class CControlSite : public IOleClientSite,
                      public IServiceProvider,
                      public IDispatch {
  public:
-  // Starts with one reference, owned by the caller.
-  CControlSite(HWND window, IUnknown* browser);
+  // Starts with one reference, owned by the caller. document (may be null)
+  // is what GetContainer answers.
+  CControlSite(HWND window, IUnknown* browser, IUnknown* document);
   virtual ~CControlSite() = default;
   CControlSite(const CControlSite&) = delete;
   CControlSite& operator=(const CControlSite&) = delete;
@@ -104,6 +106,7 @@ class CControlSite : public IOleClientSite,
   LONG refs_ = 1;
   HWND window_;
   zu::ComPtr<IUnknown> browser_;
+  zu::ComPtr<IUnknown> document_;
   zu::ComPtr<IUnknown> object_;
   zu::ComPtr<IOleObject> ole_;
   zu::ComPtr<IDispatch> dispatch_;

@@ -7,6 +7,7 @@ target_link_libraries(zupagehost_rules PUBLIC zu_options)
 
 add_library(zupagehost_lib STATIC
   ${CMAKE_CURRENT_LIST_DIR}/host_browser.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/host_document.cpp
   ${CMAKE_CURRENT_LIST_DIR}/host_object.cpp
   ${CMAKE_CURRENT_LIST_DIR}/control_site.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_host.cpp)

@@ -13,6 +13,7 @@
 #include "common/framework/window.h"
 #include "tools/pagehost/control_site.h"
 #include "tools/pagehost/host_browser.h"
+#include "tools/pagehost/host_document.h"
 #include "tools/pagehost/host_object.h"
 #include "tools/pagehost/page_parse.h"
 #include "tools/pagehost/pagehost_args.h"
@@ -84,7 +85,8 @@ std::wstring BaseName(const std::wstring& path) {
 class HostWindow : public zu::Window {};
 
 // Everything one run owns, released in the order a browser tears down:
-// the script engine first, then the controls, then the browser.
+// the script engine first, then the controls, then the document and the
+// browser.
 class PageRun {
  public:
   PageRun(const PageHostArgs& args, std::wstring source_name)
@@ -99,17 +101,21 @@ class PageRun {
       site->Release();
     }
     if (host_) host_->Release();
+    if (document_) document_->Release();
     if (browser_) browser_->Release();
   }
   PageRun(const PageRun&) = delete;
   PageRun& operator=(const PageRun&) = delete;
 
-  bool Start(const std::wstring& url) {
+  // url: what the browser shows; document_url: the address of the document
+  // holding the controls (a frame's own), none when it cannot be read.
+  bool Start(const std::wstring& url, const std::optional<std::wstring>& document_url) {
     if (!window_.Create(L"ZUPageHost Window", L"ZUPageHost", WS_POPUP | WS_CLIPCHILDREN)) {
       PrintError(L"cannot create the host window");
       return false;
     }
     browser_ = new CHostBrowser(url);
+    document_ = new CHostDocument(document_url);
     host_ = new CHostObject(browser_);
     script_ = new CScriptHost(source_name_, window_.hwnd());
     std::wstring error;
@@ -131,7 +137,8 @@ class PageRun {
       PrintError(L"bad class id " + class_id);
       return false;
     }
-    CControlSite* site = new CControlSite(window_.hwnd(), browser_);
+    CControlSite* site = new CControlSite(window_.hwnd(), browser_,
+                                          static_cast<IOleContainer*>(document_));
     sites_.push_back(site);
     std::wstring error;
     if (!site->Create(request, &error) || !script_->AddItem(name, site->dispatch(), &error)) {
@@ -149,6 +156,7 @@ class PageRun {
   std::wstring source_name_;
   HostWindow window_;
   CHostBrowser* browser_ = nullptr;
+  CHostDocument* document_ = nullptr;
   CHostObject* host_ = nullptr;
   CScriptHost* script_ = nullptr;
   std::vector<CControlSite*> sites_;
@@ -170,7 +178,10 @@ int RunPage(const PageHostArgs& args, const std::wstring& text) {
     return kExitFailed;
   }
   PageRun run(args, name);
-  if (!run.Start(args.url.empty() ? FileAddress(args.page) : args.url)) return kExitFailed;
+  const std::wstring top = args.url.empty() ? FileAddress(args.page) : args.url;
+  std::optional<std::wstring> document = args.frame_url ? *args.frame_url : top;
+  if (args.no_document_url) document.reset();
+  if (!run.Start(top, document)) return kExitFailed;
 
   bool ok = true;
   if (args.kind == PageKind::kScript) {

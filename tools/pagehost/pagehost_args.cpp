@@ -28,6 +28,13 @@ PageHostArgsResult ParsePageHostArgs(const std::vector<std::wstring>& args) {
       if (i + 1 >= args.size() || args[i + 1].empty()) return {std::nullopt, L"--url needs an address"};
       out.url = args[++i];
       have_url = true;
+    } else if (!options_done && a == L"--frame-url") {
+      if (out.frame_url) return {std::nullopt, L"--frame-url given twice"};
+      // An empty address is a frame's too (a document written by script).
+      if (i + 1 >= args.size()) return {std::nullopt, L"--frame-url needs an address"};
+      out.frame_url = args[++i];
+    } else if (!options_done && a == L"--no-document-url") {
+      out.no_document_url = true;
     } else if (!options_done && a == L"--clsid") {
       if (!out.script_control.empty()) return {std::nullopt, L"--clsid given twice"};
       if (i + 1 >= args.size()) return {std::nullopt, L"--clsid needs a class id"};
@@ -44,6 +51,8 @@ PageHostArgsResult ParsePageHostArgs(const std::vector<std::wstring>& args) {
     }
   }
   if (!have_page || out.page.empty()) return {std::nullopt, L"no page given"};
+  if (out.frame_url && out.no_document_url)
+    return {std::nullopt, L"--frame-url and --no-document-url exclude each other"};
   if (EndsWithIgnoringCase(out.page, L".js"))
     out.kind = PageKind::kScript;
   else if (EndsWithIgnoringCase(out.page, L".htm") || EndsWithIgnoringCase(out.page, L".html"))

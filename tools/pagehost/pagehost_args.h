@@ -1,8 +1,12 @@
 #pragma once
 // The page host's command line:
-//   ZUPageHost [--url ADDRESS] [--allow-unsafe] [--clsid GUID] PAGE
+//   ZUPageHost [--url ADDRESS] [--frame-url ADDRESS | --no-document-url]
+//              [--allow-unsafe] [--clsid GUID] PAGE
 // PAGE is an HTML page (".htm", ".html") or a JScript file (".js"); a
 // script file gets the control of class GUID (default: ZUAX) as "zuax".
+// --frame-url runs the page as a frame document with that address inside
+// the top-level page --url; --no-document-url leaves the document without
+// an address its controls can read.
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +15,8 @@ enum class PageKind { kHtml, kScript };
 
 struct PageHostArgs {
   std::wstring url;  // empty: the page's own file address
+  std::optional<std::wstring> frame_url;  // the document's own address, when a frame
+  bool no_document_url = false;
   std::wstring page;
   PageKind kind = PageKind::kHtml;
   bool allow_unsafe = false;  // script objects not marked safe for scripting
@@ -25,5 +31,6 @@ struct PageHostArgsResult {
 PageHostArgsResult ParsePageHostArgs(const std::vector<std::wstring>& args);
 
 inline constexpr wchar_t kPageHostUsage[] =
-    L"usage: ZUPageHost [--url ADDRESS] [--allow-unsafe] [--clsid GUID] PAGE.html|PAGE.js\n"
+    L"usage: ZUPageHost [--url ADDRESS] [--frame-url ADDRESS | --no-document-url]\n"
+    L"                  [--allow-unsafe] [--clsid GUID] PAGE.html|PAGE.js\n"
     L"exit code 0: the script ran to its end; 1: it failed or threw; 2: bad arguments\n";

@@ -25,6 +25,31 @@ TEST(ParsePageHostArgs, PageWithAddressAndOptions) {
   r = ParsePageHostArgs({L"--", L"-odd.htm"});
   ASSERT_TRUE(r.args) << r.error;
   EXPECT_EQ(r.args->page, L"-odd.htm");
+  EXPECT_FALSE(r.args->frame_url);
+  EXPECT_FALSE(r.args->no_document_url);
+}
+
+TEST(ParsePageHostArgs, FrameDocuments) {
+  PageHostArgsResult r = ParsePageHostArgs(
+      {L"--url", L"https://support.vexa.example/", L"--frame-url", L"about:blank", L"f.js"});
+  ASSERT_TRUE(r.args) << r.error;
+  EXPECT_EQ(r.args->url, L"https://support.vexa.example/");
+  EXPECT_EQ(r.args->frame_url, L"about:blank");
+  // A frame may have an empty address; a document may have none at all.
+  r = ParsePageHostArgs({L"--frame-url", L"", L"f.js"});
+  ASSERT_TRUE(r.args) << r.error;
+  EXPECT_EQ(r.args->frame_url, L"");
+  r = ParsePageHostArgs({L"--no-document-url", L"f.htm"});
+  ASSERT_TRUE(r.args) << r.error;
+  EXPECT_TRUE(r.args->no_document_url);
+  for (const std::vector<std::wstring>& bad :
+       {std::vector<std::wstring>{L"--frame-url", L"a", L"--frame-url", L"b", L"f.js"},
+        {L"f.js", L"--frame-url"},
+        {L"--frame-url", L"a", L"--no-document-url", L"f.js"}}) {
+    r = ParsePageHostArgs(bad);
+    EXPECT_FALSE(r.args) << bad[0];
+    EXPECT_FALSE(r.error.empty());
+  }
 }
 
 TEST(ParsePageHostArgs, BadCommandLines) {

@@ -18,6 +18,7 @@ using std::min;
 #include <vector>
 
 #include "common/framework/handle.h"
+#include "tests/support/text.h"
 
 namespace zu::ui {
 namespace {
@@ -538,14 +539,7 @@ ZuuiRun RunZuui(const std::wstring& args) {
   return run;
 }
 
-std::string Utf8(const std::wstring& s) {
-  std::string out(::WideCharToMultiByte(CP_UTF8, 0, s.c_str(), -1, nullptr, 0, nullptr, nullptr),
-                  '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, s.c_str(), -1, out.data(), static_cast<int>(out.size()),
-                        nullptr, nullptr);
-  out.pop_back();
-  return out;
-}
+using zu::test::Utf8;
 
 std::string Hex(HWND h) {
   char buf[32];

@@ -3,7 +3,7 @@
 # SMBIOS values from /sys/class/dmi/id inside the querying process, so a
 # private mount namespace with its own files there changes the answers for
 # that process only; the lab's wineserver and prefix stay as they are.
-#   fake_smbios_test.sh WINE_RUN TEST_EXE [GTEST_FILTER]
+#   fake_smbios.sh WINE_RUN TEST_EXE [GTEST_FILTER]
 set -euo pipefail
 wine_run=$1
 exe=$2

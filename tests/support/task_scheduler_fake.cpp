@@ -1,11 +1,11 @@
-#include "common/task_scheduler_fake.h"
+#include "tests/support/task_scheduler_fake.h"
 
 #include <algorithm>
 #include <string>
 
 #include "common/task_scheduler.h"
 
-namespace zu::fake {
+namespace zu::test {
 namespace {
 
 #define ZU_NOTIMPL(name, params) \
@@ -25,7 +25,7 @@ const IID& IidOf<ILogonTrigger>() {
 template <typename I>
 class Object : public I {
  public:
-  explicit Object(Scheduler* s) : s_(s) {}
+  explicit Object(FakeScheduler* s) : s_(s) {}
   virtual ~Object() = default;
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
   ULONG STDMETHODCALLTYPE Release() override {
@@ -59,7 +59,7 @@ class Object : public I {
     }
     return hr;
   }
-  Scheduler* s_;
+  FakeScheduler* s_;
 
  private:
   ULONG refs_ = 1;
@@ -300,9 +300,9 @@ std::wstring Flag(VARIANT_BOOL b) {
   return L"bad VARIANT_BOOL " + std::to_wstring(b);
 }
 
-using SharedProperties = std::shared_ptr<Properties>;
+using SharedProperties = std::shared_ptr<TaskProperties>;
 
-HRESULT Put(Scheduler* s, const SharedProperties& p, const std::wstring& key,
+HRESULT Put(FakeScheduler* s, const SharedProperties& p, const std::wstring& key,
             const std::wstring& value) {
   const HRESULT hr = s->Step(L"put " + key, S_OK);
   if (SUCCEEDED(hr)) (*p)[key] = value;
@@ -311,7 +311,7 @@ HRESULT Put(Scheduler* s, const SharedProperties& p, const std::wstring& key,
 
 class FakeRegistrationInfo : public NotImplRegistrationInfo {
  public:
-  FakeRegistrationInfo(Scheduler* s, SharedProperties p) : NotImplRegistrationInfo(s), p_(p) {}
+  FakeRegistrationInfo(FakeScheduler* s, SharedProperties p) : NotImplRegistrationInfo(s), p_(p) {}
   HRESULT STDMETHODCALLTYPE put_Author(BSTR v) override { return Put(s_, p_, L"Author", Text(v)); }
 
  private:
@@ -320,7 +320,7 @@ class FakeRegistrationInfo : public NotImplRegistrationInfo {
 
 class FakePrincipal : public NotImplPrincipal {
  public:
-  FakePrincipal(Scheduler* s, SharedProperties p) : NotImplPrincipal(s), p_(p) {}
+  FakePrincipal(FakeScheduler* s, SharedProperties p) : NotImplPrincipal(s), p_(p) {}
   HRESULT STDMETHODCALLTYPE put_RunLevel(TASK_RUNLEVEL_TYPE v) override {
     return Put(s_, p_, L"Principal.RunLevel", std::to_wstring(v));
   }
@@ -337,7 +337,7 @@ class FakePrincipal : public NotImplPrincipal {
 
 class FakeSettings : public NotImplTaskSettings {
  public:
-  FakeSettings(Scheduler* s, SharedProperties p) : NotImplTaskSettings(s), p_(p) {}
+  FakeSettings(FakeScheduler* s, SharedProperties p) : NotImplTaskSettings(s), p_(p) {}
   HRESULT STDMETHODCALLTYPE put_AllowDemandStart(VARIANT_BOOL v) override {
     return Put(s_, p_, L"Settings.AllowDemandStart", Flag(v));
   }
@@ -366,7 +366,7 @@ class FakeSettings : public NotImplTaskSettings {
 
 class FakeTrigger : public NotImplLogonTrigger {
  public:
-  FakeTrigger(Scheduler* s, SharedProperties p, int index, TASK_TRIGGER_TYPE2 type)
+  FakeTrigger(FakeScheduler* s, SharedProperties p, int index, TASK_TRIGGER_TYPE2 type)
       : NotImplLogonTrigger(s), p_(p), key_(L"Trigger" + std::to_wstring(index)), type_(type) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out || iid != kIidLogonTrigger) return NotImplLogonTrigger::QueryInterface(iid, out);
@@ -388,7 +388,7 @@ class FakeTrigger : public NotImplLogonTrigger {
 
 class FakeTriggers : public NotImplTriggerCollection {
  public:
-  FakeTriggers(Scheduler* s, SharedProperties p) : NotImplTriggerCollection(s), p_(p) {}
+  FakeTriggers(FakeScheduler* s, SharedProperties p) : NotImplTriggerCollection(s), p_(p) {}
   HRESULT STDMETHODCALLTYPE Create(TASK_TRIGGER_TYPE2 type, ITrigger** out) override {
     if (!out) return E_POINTER;
     bool null = false;
@@ -408,7 +408,7 @@ class FakeTriggers : public NotImplTriggerCollection {
 
 class FakeAction : public NotImplExecAction {
  public:
-  FakeAction(Scheduler* s, SharedProperties p, int index, TASK_ACTION_TYPE type)
+  FakeAction(FakeScheduler* s, SharedProperties p, int index, TASK_ACTION_TYPE type)
       : NotImplExecAction(s), p_(p), key_(L"Action" + std::to_wstring(index)), type_(type) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (out && iid == IID_IAction) {
@@ -442,7 +442,7 @@ class FakeAction : public NotImplExecAction {
 
 class FakeActions : public NotImplActionCollection {
  public:
-  FakeActions(Scheduler* s, SharedProperties p) : NotImplActionCollection(s), p_(p) {}
+  FakeActions(FakeScheduler* s, SharedProperties p) : NotImplActionCollection(s), p_(p) {}
   HRESULT STDMETHODCALLTYPE Create(TASK_ACTION_TYPE type, IAction** out) override {
     if (!out) return E_POINTER;
     bool null = false;
@@ -478,9 +478,9 @@ class FakeActions : public NotImplActionCollection {
 
 class FakeDefinition : public NotImplTaskDefinition {
  public:
-  explicit FakeDefinition(Scheduler* s)
+  explicit FakeDefinition(FakeScheduler* s)
       : NotImplTaskDefinition(s),
-        p_(std::make_shared<Properties>()),
+        p_(std::make_shared<TaskProperties>()),
         info_(new FakeRegistrationInfo(s, p_)),
         principal_(new FakePrincipal(s, p_)),
         settings_(new FakeSettings(s, p_)),
@@ -506,7 +506,7 @@ class FakeDefinition : public NotImplTaskDefinition {
   HRESULT STDMETHODCALLTYPE get_Actions(IActionCollection** out) override {
     return Part(L"Actions", actions_, out);
   }
-  const Properties& properties() const { return *p_; }
+  const TaskProperties& properties() const { return *p_; }
 
  private:
   template <typename T>
@@ -526,7 +526,7 @@ class FakeDefinition : public NotImplTaskDefinition {
 
 class FakeRegisteredTask : public NotImplRegisteredTask {
  public:
-  FakeRegisteredTask(Scheduler* s, ComPtr<ITaskDefinition> definition)
+  FakeRegisteredTask(FakeScheduler* s, ComPtr<ITaskDefinition> definition)
       : NotImplRegisteredTask(s), definition_(definition) {}
   HRESULT STDMETHODCALLTYPE get_Definition(ITaskDefinition** out) override {
     if (!out) return E_POINTER;
@@ -541,7 +541,7 @@ class FakeRegisteredTask : public NotImplRegisteredTask {
 
 class FakeFolder : public NotImplTaskFolder {
  public:
-  FakeFolder(Scheduler* s, std::wstring path) : NotImplTaskFolder(s), path_(std::move(path)) {}
+  FakeFolder(FakeScheduler* s, std::wstring path) : NotImplTaskFolder(s), path_(std::move(path)) {}
   HRESULT STDMETHODCALLTYPE GetFolder(BSTR name, ITaskFolder** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
@@ -687,7 +687,7 @@ std::wstring DescribeVariant(const VARIANT& v) {
   return L"(vt " + std::to_wstring(v.vt) + L")";
 }
 
-HRESULT Scheduler::Step(const std::wstring& call, HRESULT natural, bool* hand_null) {
+HRESULT FakeScheduler::Step(const std::wstring& call, HRESULT natural, bool* hand_null) {
   const int index = static_cast<int>(calls.size());
   calls.push_back(call);
   if (index != fail_call || FAILED(natural)) return natural;
@@ -702,13 +702,13 @@ HRESULT Scheduler::Step(const std::wstring& call, HRESULT natural, bool* hand_nu
   return natural;
 }
 
-HRESULT Scheduler::NewService(ITaskService** service) {
+HRESULT FakeScheduler::NewService(ITaskService** service) {
   if (!service) return E_POINTER;
   *service = new FakeService(this);
   return S_OK;
 }
 
-void Scheduler::AddTask(const std::wstring& folder, const std::wstring& name,
+void FakeScheduler::AddTask(const std::wstring& folder, const std::wstring& name,
                         const std::vector<std::wstring>& exec_arguments, bool non_exec_first) {
   AddFolder(folder);
   auto* definition = new FakeDefinition(this);
@@ -728,16 +728,16 @@ void Scheduler::AddTask(const std::wstring& folder, const std::wstring& name,
   calls.clear();
 }
 
-const StoredTask* Scheduler::Task(const std::wstring& folder, const std::wstring& name) const {
+const StoredTask* FakeScheduler::Task(const std::wstring& folder, const std::wstring& name) const {
   auto found = tasks.find(JoinTaskPath(folder, name));
   return found == tasks.end() ? nullptr : &found->second;
 }
 
-bool Scheduler::Called(const std::wstring& call) const { return IndexOf(call) >= 0; }
+bool FakeScheduler::Called(const std::wstring& call) const { return IndexOf(call) >= 0; }
 
-int Scheduler::IndexOf(const std::wstring& call) const {
+int FakeScheduler::IndexOf(const std::wstring& call) const {
   auto found = std::find(calls.begin(), calls.end(), call);
   return found == calls.end() ? -1 : static_cast<int>(found - calls.begin());
 }
 
-}  // namespace zu::fake
+}  // namespace zu::test

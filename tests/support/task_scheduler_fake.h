@@ -14,20 +14,20 @@
 
 #include "common/framework/com.h"
 
-namespace zu::fake {
+namespace zu::test {
 
 // "Author", "Principal.RunLevel", "Trigger1.Delay", "Action1.Path",
 // "Register.Flags", ...: one entry per value given to the scheduler.
-using Properties = std::map<std::wstring, std::wstring>;
+using TaskProperties = std::map<std::wstring, std::wstring>;
 
 struct StoredTask {
-  Properties properties;  // the definition's values and the "Register.*" arguments
+  TaskProperties properties;  // the definition's values and the "Register.*" arguments
   ComPtr<ITaskDefinition> definition;
 };
 
-class Scheduler {
+class FakeScheduler {
  public:
-  Scheduler() { folders.insert(L"\\"); }
+  FakeScheduler() { folders.insert(L"\\"); }
 
   // A new service object, not yet connected.
   HRESULT NewService(ITaskService** service);
@@ -71,4 +71,4 @@ std::wstring JoinTaskPath(const std::wstring& folder, const std::wstring& name);
 // VT_EMPTY, VT_NULL and an empty text all read as "".
 std::wstring DescribeVariant(const VARIANT& v);
 
-}  // namespace zu::fake
+}  // namespace zu::test

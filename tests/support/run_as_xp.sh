@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the OS description tests in a process that Wine presents as
 # Windows XP (AppDefaults for that exe only), then removes the setting.
-#   os_xp_test.sh WINE_RUN TEST_EXE
+#   run_as_xp.sh WINE_RUN TEST_EXE
 set -euo pipefail
 wine_run=$1
 exe=$2

@@ -1,41 +1,89 @@
-#include "common/platform_test_support.h"
+#include "tests/support/process.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <vector>
 
-namespace zu::testing {
+#include "tests/support/files.h"
+
+namespace zu::test {
 namespace {
 constexpr wchar_t kModeVariable[] = L"ZU_TEST_CHILD_MODE";
-}
+}  // namespace
 
-std::optional<RawValue> ReadRaw(HKEY root, const wchar_t* key, const wchar_t* name) {
-  RawValue v;
-  DWORD bytes = 0;
-  if (::RegGetValueW(root, key, name, RRF_RT_ANY | RRF_NOEXPAND, &v.type, nullptr, &bytes) !=
-      ERROR_SUCCESS)
-    return std::nullopt;
-  v.data.resize(bytes);
-  if (::RegGetValueW(root, key, name, RRF_RT_ANY | RRF_NOEXPAND, &v.type,
-                     v.data.empty() ? nullptr : v.data.data(), &bytes) != ERROR_SUCCESS)
-    return std::nullopt;
-  v.data.resize(bytes);
-  return v;
-}
-
-void WriteRaw(HKEY root, const wchar_t* key, const wchar_t* name,
-              const std::optional<RawValue>& v) {
-  if (!v) {
-    ::RegDeleteKeyValueW(root, key, name);
-    return;
+Process Process::Start(const std::wstring& exe, const std::wstring& args) {
+  Process p;
+  std::wstring cmd = L"\"" + exe + L"\"";
+  if (!args.empty()) cmd += L" " + args;
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                       &pi)) {
+    ::CloseHandle(pi.hThread);
+    p.process_.reset(pi.hProcess);
+    p.pid_ = pi.dwProcessId;
   }
-  ::RegSetKeyValueW(root, key, name, v->type, v->data.data(), static_cast<DWORD>(v->data.size()));
+  return p;
 }
 
-RawValue Sz(const std::wstring& text) {
-  const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-  return {REG_SZ, std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t))};
+bool Process::WaitExit(DWORD ms, DWORD* code) const {
+  if (!process_ || ::WaitForSingleObject(process_.get(), ms) != WAIT_OBJECT_0) return false;
+  if (code) ::GetExitCodeProcess(process_.get(), code);
+  return true;
+}
+
+void Process::Kill() const {
+  if (process_) {
+    ::TerminateProcess(process_.get(), 99);
+    ::WaitForSingleObject(process_.get(), 5000);
+  }
+}
+
+RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD ms,
+                      HANDLE token) {
+  static LONG runs = 0;
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring out_path = std::wstring(temp) + L"zulab_run_" +
+                                std::to_wstring(::GetCurrentProcessId()) + L"_" +
+                                std::to_wstring(::InterlockedIncrement(&runs)) + L".out";
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+  RunResult r;
+  {
+    zu::UniqueFile out(::CreateFileW(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
+                                     CREATE_ALWAYS, 0, nullptr));
+    std::wstring cmd = L"\"" + exe + L"\" " + args;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = out.get();
+    si.hStdError = out.get();
+    PROCESS_INFORMATION pi{};
+    const BOOL started =
+        token ? ::CreateProcessAsUserW(token, exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0,
+                                       nullptr, nullptr, &si, &pi)
+              : ::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 nullptr, &si, &pi);
+    if (!started) {
+      r.output = "could not start";
+      return r;
+    }
+    zu::UniqueHandle process(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    out.reset();
+    if (::WaitForSingleObject(process.get(), ms) == WAIT_OBJECT_0) {
+      DWORD code = 0;
+      ::GetExitCodeProcess(process.get(), &code);
+      r.code = code;
+    } else {
+      ::TerminateProcess(process.get(), 99);
+      ::WaitForSingleObject(process.get(), 5000);
+    }
+  }
+  r.output = ReadFileBytes(out_path);
+  ::DeleteFileW(out_path.c_str());
+  return r;
 }
 
 bool IsChild(const wchar_t* mode) {
@@ -83,12 +131,6 @@ UniqueHandle NoShutdownPrivilegeToken() {
   return restricted;
 }
 
-std::wstring ThisProgram() {
-  std::vector<wchar_t> path(MAX_PATH * 4);
-  const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-  return std::wstring(path.data(), n);
-}
-
 DWORD RunChild(const std::wstring& test, const wchar_t* mode, HANDLE token,
                const std::wstring& program) {
   const std::wstring exe = program.empty() ? ThisProgram() : program;
@@ -116,4 +158,4 @@ DWORD RunChild(const std::wstring& test, const wchar_t* mode, HANDLE token,
   return code;
 }
 
-}  // namespace zu::testing
+}  // namespace zu::test

@@ -1,0 +1,34 @@
+#pragma once
+// The plain rules of the HTTP unit: which answers are redirects, the text
+// of a "Range" header, the request target of an address and the reading of
+// an announced Content-Length. No Windows here.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zu::net {
+
+// Bytes first..last of a resource; without last, everything from first on.
+// The numbers go out as they are given: a caller that means "up to the
+// size" passes the size.
+struct ByteRange {
+  std::uint64_t first = 0;
+  std::optional<std::uint64_t> last;
+};
+
+// 301, 302, 303, 307 and 308: answers whose Location is followed.
+bool IsRedirectStatus(unsigned long status);
+
+// "Range:bytes=N-M" or "Range:bytes=N-", full 64-bit decimals, no line end.
+std::wstring RangeHeader(const ByteRange& range);
+
+// What goes on the request line for an address's path and query: the
+// fragment stays at home, and an empty path is "/".
+std::wstring RequestTarget(std::wstring_view path, std::wstring_view extra);
+
+// A Content-Length value: decimal digits, blanks around them allowed. A
+// value that is not a number or does not fit 64 bits is no length at all.
+std::optional<std::uint64_t> ParseContentLength(std::wstring_view text);
+
+}  // namespace zu::net

@@ -1,0 +1,51 @@
+#pragma once
+// Files of the tests: where the test program lives, whole-file reads and
+// writes, and the two ways of setting a file aside that put it back as it
+// was: FileSnapshot keeps the file where it is, FileAside takes it away.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace zu::test {
+
+std::wstring ThisProgram();  // the running test executable
+std::wstring BinDir();       // its folder (build/bin), without the last backslash
+std::wstring SpecialFolder(int csidl);
+bool FileExists(const std::wstring& path);
+std::string ReadFileBytes(const std::wstring& path);  // empty when unreadable
+// Replaces the file's content; false when it cannot be written.
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
+// The file's content now; on destruction the file holds that content again,
+// or is removed when it did not exist (its folder is made when needed).
+class FileSnapshot {
+ public:
+  explicit FileSnapshot(std::wstring path);
+  ~FileSnapshot();
+  FileSnapshot(const FileSnapshot&) = delete;
+  FileSnapshot& operator=(const FileSnapshot&) = delete;
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring path_;
+  std::optional<std::string> content_;
+};
+
+// Moves a file out of the way and back again; the file is absent in
+// between. The saved file waits in the temporary folder, so the file's own
+// folder can be emptied or removed while it is away.
+class FileAside {
+ public:
+  explicit FileAside(std::wstring path);
+  ~FileAside();
+  FileAside(const FileAside&) = delete;
+  FileAside& operator=(const FileAside&) = delete;
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring path_, saved_;
+  bool moved_ = false;
+};
+
+}  // namespace zu::test
