@@ -36,6 +36,8 @@ ULONGLONG Ticks(WORD year, WORD month, WORD day) {
   return Ticks(ft);
 }
 
+constexpr ULONGLONG kNoon = 12ull * 3600 * 10000000;  // in FILETIME ticks
+
 TEST(AuthenticodeTest, OnlyTheMakersTwoNamesUnderATrustedRootPass) {
   struct Case {
     const wchar_t* file;
@@ -56,6 +58,10 @@ TEST(AuthenticodeTest, OnlyTheMakersTwoNamesUnderATrustedRootPass) {
       // Timestamped while the certificate was valid.
       {L"expired-ts.exe", true, L"Vexa Corporation", Ticks(2020, 6, 1)},
       {L"vexa-ts.exe", true, L"Vexa Corporation", Ticks(2024, 3, 1)},
+      // The older countersignature form, made at noon of those days.
+      {L"expired-legacyts.exe", true, L"Vexa Corporation", Ticks(2020, 6, 1) + kNoon},
+      {L"expired-legacylate.exe", false, L"Vexa Corporation", Ticks(2022, 6, 1) + kNoon},
+      {L"vexa-legacyts.exe", true, L"Vexa Corporation", Ticks(2024, 3, 1) + kNoon},
       {L"unsigned.exe", false, nullptr, 0},
       {L"tampered.exe", false, nullptr, 0},
   };

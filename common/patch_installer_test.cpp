@@ -94,6 +94,7 @@ TEST_F(PatchInstallerTest, OnlyTheMakersSignaturesRunAndOnlyTheyGetTheLaunchColu
       {L"vexa.exe", true},        {L"america.exe", true},      {L"ltd.exe", false},
       {L"lower.exe", false},      {L"acme.exe", false},        {L"stray.exe", false},
       {L"expired.exe", false},    {L"expired-ts.exe", true},   {L"expired-latets.exe", false},
+      {L"expired-legacyts.exe", true}, {L"expired-legacylate.exe", false},
       {L"unsigned.exe", false},   {L"tampered.exe", false},
   };
   std::vector<PatchRecord> records;

@@ -83,6 +83,68 @@ sign vexa-ts.exe vexa "${tsa[@]}" -TSA-time "$(at 2024-03-01)"
 # Signed while the certificate was valid, and after it had expired.
 sign expired-ts.exe expired "${tsa[@]}" -TSA-time "$(at 2020-06-01)"
 sign expired-latets.exe expired "${tsa[@]}" -TSA-time "$(at 2022-06-01)"
+# Older Authenticode timestamps (a countersignature of the time stamping
+# authority), from a server on loopback that signs each request at the
+# time named by its path, through faketime.
+python3 - "$work" >legacy-tsa.port <<'PY' &
+import base64, http.server, subprocess, sys
+work = sys.argv[1]
+
+def tlv(data, at):
+    tag, length = data[at], data[at + 1]
+    head = 2
+    if length & 0x80:
+        count = length & 0x7F
+        length = int.from_bytes(data[at + 2:at + 2 + count], "big")
+        head += count
+    return tag, at + head, length
+
+def last_octets(data, at=0, end=None):
+    # The request's content is its innermost, last OCTET STRING.
+    end = len(data) if end is None else end
+    found = None
+    while at < end:
+        tag, start, length = tlv(data, at)
+        if tag == 0x04:
+            found = data[start:start + length]
+        elif tag & 0x20:
+            inner = last_octets(data, start, start + length)
+            found = inner if inner is not None else found
+        at = start + length
+    return found
+
+class Tsa(http.server.BaseHTTPRequestHandler):
+    def do_POST(self):
+        request = base64.b64decode(self.rfile.read(int(self.headers["Content-Length"])))
+        with open(work + "/legacy-request.bin", "wb") as f:
+            f.write(last_octets(request))
+        signed = subprocess.run(
+            ["faketime", self.path.strip("/") + " 12:00:00", "openssl", "cms", "-sign", "-binary",
+             "-nodetach", "-md", "sha256", "-in", work + "/legacy-request.bin", "-signer",
+             work + "/tsa.crt", "-inkey", work + "/tsa.key", "-certfile", work + "/root.crt",
+             "-outform", "DER"], check=True, capture_output=True).stdout
+        body = base64.b64encode(signed)
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+    def log_message(self, *args):
+        pass
+
+server = http.server.HTTPServer(("127.0.0.1", 0), Tsa)
+print(server.server_port, flush=True)
+server.serve_forever()
+PY
+tsa_pid=$!
+trap 'kill $tsa_pid 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [ -s legacy-tsa.port ] && break; sleep 0.1; done
+legacy=http://127.0.0.1:$(cat legacy-tsa.port)
+sign vexa-legacyts.exe vexa -t "$legacy/2024-03-01"
+sign expired-legacyts.exe expired -t "$legacy/2020-06-01"
+sign expired-legacylate.exe expired -t "$legacy/2022-06-01"
+kill $tsa_pid 2>/dev/null || true
+
 cp "$fake" "$out/signed/unsigned.exe"
 # One byte of the DOS stub's text changed after signing.
 cp "$out/signed/vexa.exe" "$out/signed/tampered.exe"
