@@ -113,10 +113,9 @@ BOOL CInstallDLG::OnInitDialog() {
 
   {
     CWrapIniOper list(world_.patch_list);
-    if (NeedsRestartBetweenPhases(list)) {
-      hidden_title_ = world_.new_hardware_title();
-      ::SetTimer(hwnd(), kHideTimer, kHideTimerMs, nullptr);
-    }
+    // Without the library or its string there is nothing to look for.
+    if (NeedsRestartBetweenPhases(list)) hidden_title_ = world_.new_hardware_title();
+    if (!hidden_title_.empty()) ::SetTimer(hwnd(), kHideTimer, kHideTimerMs, nullptr);
   }
   worker_ = std::thread(&CInstallDLG::Work, hwnd(), world_, power_event_.get(), shared_);
   return TRUE;
@@ -141,8 +140,7 @@ bool CInstallDLG::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
       return true;
     case WM_TIMER:
       if (wp != kHideTimer) return false;
-      if (HWND found = hidden_title_.empty() ? nullptr
-                                             : ::FindWindowW(nullptr, hidden_title_.c_str())) {
+      if (HWND found = ::FindWindowW(nullptr, hidden_title_.c_str())) {
         // Asynchronously: a hung owner of that window must not hang us.
         ::ShowWindowAsync(found, SW_HIDE);
         ::KillTimer(hwnd(), kHideTimer);
