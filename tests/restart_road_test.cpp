@@ -22,6 +22,7 @@
 #include "tests/support/lab.h"
 #include "tests/support/process.h"
 #include "tests/support/registry.h"
+#include "tests/support/engine_servers.h"
 #include "tests/support/patch_list_file.h"
 #include "tests/support/test_pki.h"
 
@@ -43,8 +44,9 @@ int Level() { return _wtoi(Env(L"ZU_ROAD_LEVEL").c_str()); }
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
 TEST(RestartRoad, DISABLED_Prepare) {
-  zu::test::TrustedTestRoot root;  // stays: the prefix is thrown away
-  ASSERT_TRUE(root.installed());
+  zu::test::TrustedRoot root(zu::test::TestRootCertificate());
+  ASSERT_TRUE(root.ok());
+  root.Keep();  // the prefix is thrown away with it
   zu::test::InstallAgent();
   zu::test::InstallSettingsFile();
   ::WritePrivateProfileStringW(L"Setting", L"InfoFileURLBase",
