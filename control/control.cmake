@@ -24,8 +24,6 @@ add_library(zuaxctrl STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_drives.cpp
   ${CMAKE_CURRENT_LIST_DIR}/match_frame.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/engine/ctrl_methods_patches.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/engine/uncheck_items.cpp
   ${CMAKE_CURRENT_LIST_DIR}/module_path.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ole_control.cpp
   ${CMAKE_CURRENT_LIST_DIR}/prop_page.cpp
@@ -58,7 +56,6 @@ zu_add_test(NAME control_rules_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/registered_strings_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/module_path_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/engine/uncheck_items_test.cpp
   LIBS zuaxctrl)
 
 # The control hosted in the test's own process. Touches C:\Update\Debug.ini,

@@ -3,7 +3,7 @@
 # C:\Update and the installer flags as they are on the machine.
 zu_add_test(NAME install_e2e_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/install_e2e_test.cpp
-  LIBS zucommon zutest zuuiauto zuhttptest
+  LIBS zucommon zutest_pages zuhttptest
   LOCKS machine_state display
   TIMEOUT 900)
 add_dependencies(install_e2e_tests ZUAC ZEFOUpdt zurecord zupagehost zu_test_pki)

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/framework/handle.h"
 #include "common/patch_list_format.h"
@@ -16,6 +19,7 @@
 #include "tests/support/page_run.h"
 #include "tests/support/patch_list_file.h"
 #include "tests/support/test_pki.h"
+#include "tests/support/text.h"
 #include "tools/uiauto/uiauto.h"
 
 namespace {
@@ -182,6 +186,275 @@ check(zuax.GetLastError() === -1, "no code set");
   EXPECT_TRUE(zu::test::FileExists(L"C:\\Update\\zu-e2e-one\\one.exe"));
   ::DeleteFileW(L"C:\\Update\\zu-e2e-one\\one.exe");
   ::RemoveDirectoryW(L"C:\\Update\\zu-e2e-one");
+}
+
+// --- A page's download run with installers --------------------------------------------------
+
+const wchar_t kFlagsKeyName[] = L"Software\\Vexa Corporation\\ZEFO Update";
+const wchar_t kLogFolder[] = L"C:\\Update\\zu-e2e-logs";
+
+// The texts the page registers; the person finds the notices by them.
+const char kRunTexts[] = R"JS(
+var texts = {200: "Installation notice", 201: "Some updates must be installed by hand.",
+  300: "Downloading ", 400: "Finishing ", 401: "Installing ", 402: "Reboot now",
+  403: "Power off now", 404: "Restart to finish.", 405: "Shut down to finish."};
+for (var id in texts) check(zuax.RegisterString(Number(id), texts[id]), "text " + id);
+function hex(n) { return "0x" + (n >>> 0).toString(16); }
+)JS";
+
+// One queued module: a signed installer served on loopback.
+struct Module {
+  std::wstring signed_name;  // in testpki\signed
+  std::string file;          // its name on the server, so its folder below C:\Update
+  std::wstring spid;
+  bool auto_exec = true;
+  std::wstring flags;        // the fake installer's /runN= answers
+  std::wstring phase = L"0", first_reboot = L"0", install_reboot = L"0";
+  bool ex = true;            // queued with AddModuleInfoEx
+};
+
+Module Mod(const wchar_t* signed_name, const char* file, const wchar_t* spid) {
+  Module m;
+  m.signed_name = signed_name;
+  m.file = file;
+  m.spid = spid;
+  return m;
+}
+
+class InstallRunE2E : public InstallE2E {
+ protected:
+  void SetUp() override {
+    InstallE2E::SetUp();
+    ASSERT_TRUE(server_.ok());
+    flags_.Clear();
+    ::CreateDirectoryW(kLogFolder, nullptr);
+  }
+  void TearDown() override {
+    for (const auto& [file, module] : served_) {
+      const std::wstring folder = std::wstring(L"C:\\Update\\") + zu::test::Utf16(Base(file));
+      ::DeleteFileW((folder + L"\\" + zu::test::Utf16(file)).c_str());
+      ::RemoveDirectoryW(folder.c_str());
+      ::DeleteFileW(Log(file).c_str());
+    }
+    ::RemoveDirectoryW(kLogFolder);
+  }
+
+  static std::string Base(const std::string& file) { return file.substr(0, file.rfind('.')); }
+  static std::wstring Log(const std::string& file) {
+    return std::wstring(kLogFolder) + L"\\" + zu::test::Utf16(Base(file)) + L".log";
+  }
+  static std::wstring LocalPath(const std::string& file) {
+    return L"C:\\Update\\" + zu::test::Utf16(Base(file)) + L"\\" + zu::test::Utf16(file);
+  }
+  std::vector<std::string> LogLines(const std::string& file) {
+    std::vector<std::string> lines;
+    std::string text = zu::test::ReadFileBytes(Log(file));
+    for (std::size_t at = 0, nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1)
+      lines.push_back(text.substr(at, nl - at));
+    return lines;
+  }
+  std::wstring Parameter(const Module& m) const {
+    return L"/log=" + Log(m.file) + (m.flags.empty() ? L"" : L" " + m.flags);
+  }
+
+  // The page's script that queues the modules and runs them.
+  std::string QueueAndRun(const std::vector<Module>& modules) {
+    std::string js = kRunTexts;
+    for (const Module& m : modules) {
+      const std::wstring url = server_.Url("/mods/" + m.file);
+      const std::string size = std::to_string(zu::test::ReadFileBytes(
+                                                   zu::test::SignedInstaller(m.signed_name))
+                                                   .size());
+      served_[m.file] = m.signed_name;
+      ::DeleteFileW(LocalPath(m.file).c_str());
+      ::DeleteFileW(Log(m.file).c_str());
+      const std::string automatic = m.auto_exec ? "true" : "false";
+      if (m.ex) {
+        js += "check(zuax.AddModuleInfoEx(" + JsString(m.spid) + ", " + JsString(url) + ", " +
+              size + ", " + JsString(m.spid + L" name") + ", " + automatic + ", \"\", " +
+              JsString(Parameter(m)) + ", " + JsString(m.phase) + ", \"\", " +
+              JsString(m.first_reboot) + ", " + JsString(m.install_reboot) +
+              ", \"0\"), \"add\");\n";
+      } else {
+        js += "check(zuax.AddModuleInfo(" + JsString(url) + ", " + size + ", " +
+              JsString(m.spid + L" name") + ", " + automatic + ", \"\"), \"add\");\n";
+      }
+    }
+    js += "var ok = zuax.StartDownload();\n"
+          "host.Echo(\"result=\" + ok + \" error=\" + hex(zuax.GetLastError()));\n";
+    return js;
+  }
+
+  std::optional<std::vector<zu::test::PatchListRow>> Rows() {
+    return zu::test::ReadPatchListFile(kPatchList);
+  }
+  std::optional<std::wstring> Flag(const wchar_t* name) {
+    return zu::test::RegString(HKEY_LOCAL_MACHINE, kFlagsKeyName, name);
+  }
+
+  std::map<std::string, std::wstring> served_;  // file -> signed installer
+  zu_test::LoopbackHttpServer server_{[this](const zu_test::LoopbackHttpServer::Request& r) {
+    const std::string name = r.path.substr(r.path.rfind('/') + 1);
+    const auto it = served_.find(name);
+    if (r.path.rfind("/mods/", 0) != 0 || it == served_.end())
+      return zu_test::LoopbackHttpServer::Reply::With(404, "missing");
+    return zu_test::LoopbackHttpServer::Reply::With(
+        200, zu::test::ReadFileBytes(zu::test::SignedInstaller(it->second)));
+  }};
+  zu::test::KeySnapshot flags_{HKEY_LOCAL_MACHINE, kFlagsKeyName};
+};
+
+TEST_F(InstallRunE2E, OnlyTheMakersSignaturesRunAndTheListRecordsEveryModule) {
+  const struct {
+    const wchar_t* signed_name;
+    bool runs;
+  } matrix[] = {
+      {L"vexa.exe", true},          {L"america.exe", true},        {L"ltd.exe", false},
+      {L"lower.exe", false},        {L"acme.exe", false},          {L"stray.exe", false},
+      {L"expired.exe", false},      {L"expired-ts.exe", true},     {L"expired-latets.exe", false},
+      {L"expired-legacyts.exe", true}, {L"expired-legacylate.exe", false},
+      {L"unsigned.exe", false},     {L"tampered.exe", false},
+  };
+  std::vector<Module> modules;
+  for (std::size_t k = 0; k < std::size(matrix); ++k) {
+    Module m;
+    m.signed_name = matrix[k].signed_name;
+    m.file = "ZuSig" + std::to_string(k) + ".exe";
+    m.spid = L"SP-SIG-" + std::to_wstring(k);
+    modules.push_back(m);
+  }
+  // Queued without the Ex method: phase flag -1 until its only run.
+  Module plain;
+  plain.signed_name = L"vexa.exe";
+  plain.file = "ZuSigPlain.exe";
+  plain.ex = false;
+  modules.push_back(plain);
+
+  zu::test::Person person;
+  const zu::test::RunResult run =
+      zu::test::RunPageWatched(AllowedPageAddress(), QueueAndRun(modules), &person);
+  EXPECT_EQ(run.code, 0u) << run.output;
+  EXPECT_NE(run.output.find("result=true error=0x0"), std::string::npos) << run.output;
+  EXPECT_TRUE(person.boxes.empty());
+
+  const auto rows = Rows();
+  ASSERT_TRUE(rows.has_value());
+  ASSERT_EQ(rows->size(), modules.size());
+  for (std::size_t k = 0; k < std::size(matrix); ++k) {
+    SCOPED_TRACE(zu::test::Utf8(matrix[k].signed_name));
+    const zu::test::PatchListRow& row = (*rows)[k];
+    const std::string size = std::to_string(
+        zu::test::ReadFileBytes(zu::test::SignedInstaller(modules[k].signed_name)).size());
+    // As created from the page's arguments...
+    EXPECT_EQ(row.text[0], LocalPath(modules[k].file));
+    EXPECT_EQ(std::to_string(row.number[1]), size);
+    EXPECT_EQ(row.text[2], modules[k].spid + L" name");
+    EXPECT_EQ(row.number[3], 1);
+    EXPECT_EQ(row.text[4], Parameter(modules[k]));
+    EXPECT_EQ(row.number[6], 0);
+    EXPECT_EQ(row.text[7], L"");
+    EXPECT_EQ(row.number[9], 0);
+    EXPECT_EQ(row.number[14], 0);
+    EXPECT_EQ(row.text[15], modules[k].spid);
+    // ...and as the first phase left it: one phase, launched only when signed.
+    EXPECT_EQ(row.number[5], 0);
+    EXPECT_EQ(row.number[8], 0);
+    EXPECT_EQ(row.number[10], 1);
+    EXPECT_EQ(row.number[11], 1);
+    EXPECT_EQ(row.number[12], matrix[k].runs ? 1 : 0);
+    EXPECT_EQ(row.number[13], matrix[k].runs ? 1 : 0);
+    const std::vector<std::string> log = LogLines(modules[k].file);
+    ASSERT_EQ(log.size(), matrix[k].runs ? 1u : 0u);
+    if (matrix[k].runs) {
+      EXPECT_EQ(log[0], "run=1 launch=1 delete_open=0 cmd=\"" +
+                            zu::test::Utf8(LocalPath(modules[k].file)) + "\" " +
+                            zu::test::Utf8(Parameter(modules[k])));
+    }
+  }
+  const zu::test::PatchListRow& row = rows->back();
+  EXPECT_EQ(row.number[5], 0) << "phase flag -1 becomes 0";
+  EXPECT_EQ(row.number[9], -1);
+  EXPECT_EQ(row.text[4], L"") << "no parameter without the Ex method";
+  EXPECT_EQ(row.text[15], L"");
+  EXPECT_EQ(row.number[12], 1);
+  EXPECT_EQ(row.number[13], 1);
+  EXPECT_EQ(Flag(L"InstallFlg").value_or(L"-"), L"0");
+  EXPECT_EQ(Flag(L"RebootFlg").value_or(L"-"), L"0");
+  EXPECT_EQ(zu::test::RegDword(HKEY_LOCAL_MACHINE, kFlagsKeyName, L"LaunchInstaller"), 0u);
+}
+
+TEST_F(InstallRunE2E, OneRunWithOneTwoPhaseAndAHandInstalledModule) {
+  Module single = Mod(L"vexa.exe", "ZuRunOne.exe", L"SP-ONE");
+  single.flags = L"/run1=0,0";
+  Module twice = Mod(L"america.exe", "ZuRunTwo.exe", L"SP-TWO");
+  twice.flags = L"/run1=1,0 /run2=,0";  // asks for its second run, no restart
+  Module manual = Mod(L"vexa.exe", "ZuRunHand.exe", L"SP-HAND");
+  manual.auto_exec = false;
+
+  zu::test::Person person;
+  person.Answer(L"Installation notice", L"OK");
+  zu::test::RunResult run = zu::test::RunPageWatched(
+      AllowedPageAddress(), QueueAndRun({single, twice, manual}), &person);
+  EXPECT_EQ(run.code, 0u) << run.output;
+  EXPECT_NE(run.output.find("result=true error=0x0"), std::string::npos) << run.output;
+  EXPECT_EQ(person.boxes,
+            std::vector<std::wstring>{L"Installation notice: Some updates must be installed by hand."});
+  EXPECT_EQ(LogLines(single.file).size(), 1u);
+  const std::vector<std::string> two = LogLines(twice.file);
+  ASSERT_EQ(two.size(), 2u) << "both phases in the same run";
+  EXPECT_EQ(two[0].substr(0, 6), "run=1 ");
+  EXPECT_EQ(two[1].substr(0, 6), "run=2 ");
+  EXPECT_TRUE(LogLines(manual.file).empty());
+  EXPECT_TRUE(zu::test::FileExists(LocalPath(manual.file))) << "downloaded, not run";
+
+  const auto rows = Rows();
+  ASSERT_TRUE(rows.has_value());
+  ASSERT_EQ(rows->size(), 3u);
+  const int expected[3][6] = {
+      // columns 5, 10, 11, 12, 13, 14
+      {0, 1, 1, 1, 1, 0},
+      {1, 1, 1, 1, 1, 0},
+      {0, 0, 0, 0, 0, 0},
+  };
+  const int columns[6] = {5, 10, 11, 12, 13, 14};
+  for (int i = 0; i < 3; ++i)
+    for (int c = 0; c < 6; ++c)
+      EXPECT_EQ((*rows)[i].number[columns[c]], expected[i][c]) << "record " << i << " column "
+                                                               << columns[c];
+  EXPECT_EQ((*rows)[2].number[3], 0);
+  EXPECT_EQ(Flag(L"InstallFlg").value_or(L"-"), L"0");
+  EXPECT_EQ(Flag(L"RebootFlg").value_or(L"-"), L"0");
+
+  // The page reads the records and clears up afterwards.
+  run = RunPage(AllowedPageAddress(), R"JS(
+check(zuax.GetExecutedPatches() === "SP-ONE,SP-TWO", "executed " + zuax.GetExecutedPatches());
+check(zuax.DeletePatchFile("sp-hand") === true && zuax.GetLastError() === 0, "file and folder");
+check(zuax.DeletePatchFile("SP-HAND") === false && zuax.GetLastError() === 0x20000005, "gone");
+check(zuax.DeletePatchListFile() === true, "the list");
+check(zuax.GetExecutedPatches() === "", "no list");
+)JS");
+  EXPECT_EQ(run.code, 0u) << run.output;
+  EXPECT_FALSE(zu::test::FileExists(L"C:\\Update\\ZuRunHand"));
+  EXPECT_TRUE(zu::test::FileExists(LocalPath(single.file)));
+  EXPECT_FALSE(zu::test::FileExists(kPatchList));
+}
+
+TEST_F(InstallRunE2E, NoExecuteInTheEnginesDebugFileCountsLaunchesWithoutStartingAnything) {
+  zu::test::FileSnapshot debug(L"C:\\Update\\debug.ini");
+  ASSERT_TRUE(zu::test::WriteFileBytes(L"C:\\Update\\debug.ini", "[General]\r\nNOExecute=1\r\n"));
+  Module signed_module = Mod(L"vexa.exe", "ZuNoExecA.exe", L"SP-A");
+  Module other = Mod(L"acme.exe", "ZuNoExecB.exe", L"SP-B");
+  zu::test::Person person;
+  const zu::test::RunResult run =
+      zu::test::RunPageWatched(AllowedPageAddress(), QueueAndRun({signed_module, other}), &person);
+  EXPECT_EQ(run.code, 0u) << run.output;
+  const auto rows = Rows();
+  ASSERT_TRUE(rows.has_value());
+  EXPECT_EQ((*rows)[0].number[12], 1);
+  EXPECT_EQ((*rows)[0].number[13], 1);
+  EXPECT_EQ((*rows)[1].number[12], 0) << "the signature still decides";
+  EXPECT_TRUE(LogLines(signed_module.file).empty()) << "nothing was started";
+  EXPECT_TRUE(LogLines(other.file).empty());
 }
 
 // --- The agent's "/S" run ----------------------------------------------------------------
