@@ -12,10 +12,10 @@ add_dependencies(install_e2e_tests ZUAC ZEFOUpdt zurecord zupagehost zu_test_pki
 # a prefix): the steps inside the prefix, and the script that restarts it.
 zu_add_test(NAME restart_road_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/restart_road_test.cpp
-  LIBS zucommon zutest
+  LIBS zutest_pages zuhttptest
   NO_CTEST)
-add_dependencies(restart_road_tests ZEFOUpdt zurecord zuui_tool zu_test_pki)
-foreach(level 1 2)
+add_dependencies(restart_road_tests ZUAC ZEFOUpdt zurecord zupagehost zuui_tool zu_test_pki)
+foreach(level 0 1 2)
   add_test(NAME restart_road_${level}_tests
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/restart_road_test.sh ${CMAKE_BINARY_DIR}/bin ${level})
   set_tests_properties(restart_road_${level}_tests PROPERTIES
