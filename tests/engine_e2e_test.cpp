@@ -102,6 +102,8 @@ class EngineE2E : public ::testing::Test {
     servers_ = new EngineServers();
     ::CreateDirectoryW(L"C:\\Update", nullptr);
     debug_ = new zu::test::FileAside(kDebugIni);
+    // Runs with installers write the patch list; the machine's comes back.
+    patch_list_ = new zu::test::FileAside(L"C:\\Update\\PatchList.dat");
     root_ = new zu::test::TrustedRoot(servers_->RootCertificate());
     registered_ = zu::test::RunCaptured(System32(L"regsvr32.exe"),
                                         L"/s \"" + zu::test::BinDir() + L"\\ZUAC.dll\"")
@@ -111,6 +113,7 @@ class EngineE2E : public ::testing::Test {
     zu::test::RunCaptured(System32(L"regsvr32.exe"),
                           L"/u /s \"" + zu::test::BinDir() + L"\\ZUAC.dll\"");
     delete root_;
+    delete patch_list_;
     delete debug_;
     delete servers_;
   }
@@ -172,12 +175,14 @@ class EngineE2E : public ::testing::Test {
 
   static EngineServers* servers_;
   static zu::test::FileAside* debug_;
+  static zu::test::FileAside* patch_list_;
   static zu::test::TrustedRoot* root_;
   static bool registered_;
   std::vector<std::string> published_;
 };
 EngineServers* EngineE2E::servers_ = nullptr;
 zu::test::FileAside* EngineE2E::debug_ = nullptr;
+zu::test::FileAside* EngineE2E::patch_list_ = nullptr;
 zu::test::TrustedRoot* EngineE2E::root_ = nullptr;
 bool EngineE2E::registered_ = false;
 
