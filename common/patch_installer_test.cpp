@@ -86,55 +86,6 @@ class PatchInstallerTest : public ::testing::Test {
   std::vector<std::wstring> made_;
 };
 
-TEST_F(PatchInstallerTest, OnlyTheMakersSignaturesRunAndOnlyTheyGetTheLaunchColumns) {
-  const struct {
-    const wchar_t* file;
-    bool runs;
-  } installers[] = {
-      {L"vexa.exe", true},        {L"america.exe", true},      {L"ltd.exe", false},
-      {L"lower.exe", false},      {L"acme.exe", false},        {L"stray.exe", false},
-      {L"expired.exe", false},    {L"expired-ts.exe", true},   {L"expired-latets.exe", false},
-      {L"expired-legacyts.exe", true}, {L"expired-legacylate.exe", false},
-      {L"unsigned.exe", false},   {L"tampered.exe", false},
-  };
-  std::vector<PatchRecord> records;
-  for (int k = 0; k < static_cast<int>(std::size(installers)); ++k)
-    records.push_back(Installer(installers[k].file, k, L""));
-  PatchRecord manual = Installer(L"vexa.exe", 99, L"");
-  manual.auto_exec = 0;
-  records.push_back(manual);
-
-  CPatchInstaller installer(list_path_);
-  ASSERT_TRUE(installer.CreateFromList(records));
-  for (int k = 0; k < static_cast<int>(records.size()); ++k) installer.FirstPhaseRun(k);
-
-  const std::vector<PatchListRow> rows = Rows();
-  ASSERT_EQ(rows.size(), records.size());
-  for (int k = 0; k < static_cast<int>(std::size(installers)); ++k) {
-    SCOPED_TRACE(Narrow(installers[k].file));
-    const bool runs = installers[k].runs;
-    EXPECT_EQ(rows[k].number[10], 1);
-    EXPECT_EQ(rows[k].number[12], runs ? 1 : 0);
-    EXPECT_EQ(rows[k].number[13], runs ? 1 : 0);
-    // Added without the Ex method: phase -1 becomes 0, one phase only.
-    EXPECT_EQ(rows[k].number[5], 0);
-    EXPECT_EQ(rows[k].number[11], 1);
-    const std::vector<std::string> log = Log(k);
-    ASSERT_EQ(log.size(), runs ? 1u : 0u);
-    if (runs) {
-      // The quoted path, one blank and the parameter; the flag set while
-      // it runs; its own file held against renaming and deletion.
-      EXPECT_EQ(log[0], "run=1 launch=1 delete_open=0 cmd=\"" + Narrow(records[k].path) + "\" " +
-                            Narrow(records[k].parameter));
-    }
-  }
-  EXPECT_EQ(rows.back().number[10], 0) << "not auto-execute: never touched";
-  EXPECT_TRUE(Log(99).empty());
-  EXPECT_EQ(zu::test::RegDword(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, L"LaunchInstaller"), 0u);
-  // Once it has ended, the file is free again.
-  EXPECT_TRUE(::DeleteFileW(records[0].path.c_str()));
-}
-
 TEST_F(PatchInstallerTest, PhasesFollowTheInstallersAnswersAndThePagesFlags) {
   struct Case {
     const char* what;
@@ -191,40 +142,6 @@ TEST_F(PatchInstallerTest, PhasesFollowTheInstallersAnswersAndThePagesFlags) {
     EXPECT_EQ(Log(0).size(), c.f11 ? 1u : 2u);
     installer.SecondPhaseRun(0);
     EXPECT_EQ(Log(0).size(), c.f11 ? 1u : 2u) << "never a third run";
-  }
-}
-
-TEST_F(PatchInstallerTest, NoExecuteCountsLaunchesWithoutStartingAnything) {
-  CPatchInstaller installer(list_path_, LaunchWorld{[] { return true; }});
-  ASSERT_TRUE(installer.CreateFromList({Installer(L"vexa.exe", 0, L"/run1=1,1"),
-                                        Installer(L"acme.exe", 1, L"")}));
-  installer.FirstPhaseRun(0);
-  installer.FirstPhaseRun(1);
-  const std::vector<PatchListRow> rows = Rows();
-  EXPECT_EQ(rows[0].number[12], 1);
-  EXPECT_EQ(rows[0].number[13], 1);
-  EXPECT_EQ(rows[1].number[12], 0) << "the signature still counts";
-  EXPECT_TRUE(Log(0).empty());
-  EXPECT_TRUE(Log(1).empty());
-  EXPECT_EQ(zu::test::RegDword(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, L"LaunchInstaller"), 0u);
-}
-
-TEST_F(PatchInstallerTest, NoExecuteIsReadFromTheEnginesDebugFile) {
-  zu::test::FileSnapshot debug(L"C:\\Update\\debug.ini");
-  ::CreateDirectoryW(L"C:\\Update", nullptr);
-  const struct {
-    const char* content;
-    bool set;
-  } cases[] = {{"[General]\r\nNOExecute=1\r\n", true},
-               {"[General]\r\nNOExecute=0\r\n", false},
-               {"[Other]\r\nNOExecute=1\r\n", false},
-               {nullptr, false}};
-  for (const auto& c : cases) {
-    if (c.content)
-      zu::test::WriteFileBytes(L"C:\\Update\\debug.ini", c.content);
-    else
-      ::DeleteFileW(L"C:\\Update\\debug.ini");
-    EXPECT_EQ(LaunchWorld::Real().no_execute(), c.set) << (c.content ? c.content : "no file");
   }
 }
 

@@ -51,44 +51,6 @@ class PatchListTest : public ::testing::Test {
   const std::wstring path_ = TempListPath();
 };
 
-TEST_F(PatchListTest, CreatesEveryColumnOfEveryRecordAsTheTableSays) {
-  CWrapIniOper list(path_);
-  EXPECT_EQ(list.count(), 0);
-  ASSERT_TRUE(list.CreateFromList({Module(L"A", L"C:\\Update\\a\\a.exe", 1, 1, 1),
-                                   Module(L"B", L"C:\\Update\\b\\b.exe", 0, -1, -1),
-                                   Module(L"C", std::wstring(129, L'p'), 1, 1, 2)}));
-  EXPECT_EQ(list.count(), 3);
-  const auto rows = ReadPatchListFile(path_);
-  ASSERT_TRUE(rows.has_value());
-  ASSERT_EQ(rows->size(), 3u);
-  const auto& a = (*rows)[0];
-  EXPECT_EQ(a.text[0], L"C:\\Update\\a\\a.exe");
-  EXPECT_EQ(a.number[1], 5000000000LL);
-  EXPECT_EQ(a.text[2], L"Name of A");
-  EXPECT_EQ(a.number[3], 1);
-  EXPECT_EQ(a.text[4], L"/q");
-  EXPECT_EQ(a.number[5], 1);
-  EXPECT_EQ(a.number[6], 1);
-  EXPECT_EQ(a.text[7], L"C:\\u");
-  EXPECT_EQ(a.number[8], -1);
-  EXPECT_EQ(a.number[9], 1);
-  for (int c = 10; c <= 13; ++c) EXPECT_EQ(a.number[c], 0) << c;
-  EXPECT_EQ(a.number[14], 1);
-  EXPECT_EQ(a.text[15], L"A");
-  EXPECT_EQ((*rows)[1].number[3], 0);
-  EXPECT_EQ((*rows)[1].number[5], -1);
-  EXPECT_EQ((*rows)[1].number[14], 0);
-  EXPECT_EQ((*rows)[2].text[0], L"") << "a path that does not fit is not cut";
-  EXPECT_EQ((*rows)[2].number[14], 0);
-
-  // The next run's list replaces it whole.
-  ASSERT_TRUE(list.CreateFromList({Module(L"D", L"C:\\Update\\d\\d.exe", 1, -1, -1)}));
-  EXPECT_EQ(ReadPatchListFile(path_)->size(), 1u);
-  ASSERT_TRUE(list.CreateFromList({}));
-  EXPECT_EQ(ReadPatchListFile(path_)->size(), 0u);
-  EXPECT_TRUE(list.AllInstalled());
-}
-
 TEST_F(PatchListTest, CellsAreReadAndWrittenInPlaceAndEverythingElseIsRefused) {
   CWrapIniOper list(path_);
   std::int32_t v = 0;

@@ -108,56 +108,6 @@ check(zuax.ResetUnCheckItem("KB100") === false && zuax.GetLastError() === 0x2000
   EXPECT_EQ(zu::test::ReadFileBytes(kUncheckFile), file);
 }
 
-TEST_F(InstallE2E, PatchRecordsAreListedAndTheirFilesDeleted) {
-  const std::wstring folders[] = {L"C:\\Update\\zu-e2e-one", L"C:\\Update\\zu-e2e-two",
-                                  L"C:\\Update\\zu-e2e-gone"};
-  for (const std::wstring& f : folders) ::CreateDirectoryW(f.c_str(), nullptr);
-  zu::test::WriteFileBytes(L"C:\\Update\\zu-e2e-one\\one.exe", "1");
-  zu::test::WriteFileBytes(L"C:\\Update\\zu-e2e-two\\two.exe", "2");
-  zu::test::WriteFileBytes(L"C:\\Update\\zu-e2e-two\\keep.txt", "k");
-
-  auto record = [](const wchar_t* spid, const wchar_t* path, int started, int installed) {
-    patch_list::PatchRecord r;
-    r.path = path;
-    r.spid = spid;
-    r.auto_exec = 1;
-    r.first_started = started;
-    r.installed = installed;
-    return r;
-  };
-  const std::vector<std::uint8_t> bytes = patch_list::BuildFile({
-      record(L"SP-ONE", L"C:\\Update\\zu-e2e-one\\one.exe", 1, 1),
-      record(L"SP-TWO", L"C:\\Update\\zu-e2e-two\\two.exe", 1, 0),
-      record(L"SP-GONE", L"C:\\Update\\zu-e2e-gone\\gone.exe", 0, 1),
-      record(L"SP-NOT-RUN", L"C:\\Update\\zu-e2e-one\\one.exe", 0, 0),
-      record(L"", L"C:\\Update\\zu-e2e-two\\two.exe", 1, 1),
-  });
-  zu::test::WriteFileBytes(kPatchList, std::string(bytes.begin(), bytes.end()));
-
-  zu::test::RunResult r = RunPage(AllowedPageAddress(), R"JS(
-check(zuax.GetExecutedPatches() === "SP-ONE,SP-TWO,SP-GONE", "executed " + zuax.GetExecutedPatches());
-check(zuax.GetLastError() === 0, "read");
-check(zuax.DeletePatchFile("sp-one") === true && zuax.GetLastError() === 0, "file and folder");
-check(zuax.DeletePatchFile("SP-TWO") === true, "file; the folder keeps another file");
-check(zuax.DeletePatchFile("SP-GONE") === true && zuax.GetLastError() === 0x20000005,
-      "no file, the empty folder removed");
-check(zuax.DeletePatchFile("SP-GONE") === false && zuax.GetLastError() === 0x20000005,
-      "nothing left");
-check(zuax.DeletePatchFile("SP-NONE") === false && zuax.GetLastError() === 0, "no record");
-check(zuax.DeletePatchListFile() === true, "list deleted");
-check(zuax.DeletePatchListFile() === false, "already gone");
-check(zuax.GetExecutedPatches() === "" && zuax.GetLastError() === 0, "no list, no patches");
-)JS");
-  EXPECT_EQ(r.code, 0u) << r.output;
-  EXPECT_FALSE(zu::test::FileExists(L"C:\\Update\\zu-e2e-one"));
-  EXPECT_FALSE(zu::test::FileExists(L"C:\\Update\\zu-e2e-two\\two.exe"));
-  EXPECT_TRUE(zu::test::FileExists(L"C:\\Update\\zu-e2e-two\\keep.txt"));
-  EXPECT_FALSE(zu::test::FileExists(L"C:\\Update\\zu-e2e-gone"));
-  EXPECT_FALSE(zu::test::FileExists(kPatchList));
-  ::DeleteFileW(L"C:\\Update\\zu-e2e-two\\keep.txt");
-  ::RemoveDirectoryW(L"C:\\Update\\zu-e2e-two");
-}
-
 TEST_F(InstallE2E, ARefusedPageChangesNoRecordAndNoItem) {
   ::CreateDirectoryW(L"C:\\Update\\zu-e2e-one", nullptr);
   zu::test::WriteFileBytes(L"C:\\Update\\zu-e2e-one\\one.exe", "1");

@@ -78,6 +78,15 @@ if [ "$level" != 0 ]; then
   step "the dialog showed the counter; confirming the $caption notice"
   in_prefix 240 "$winbin\\zuui.exe" msgbox --caption "$caption" --press OK --timeout 180000 || true
 fi
+if [ "$level" = 1 ]; then
+  # The restart ends the "/S" agent with the rest of the session; a program
+  # started before it has gone would be ended with them.
+  for _ in $(seq 240); do
+    pgrep -f 'ZEFOUpdt\.exe.* /S$' >/dev/null || break
+    sleep 0.5
+  done
+  sleep 3
+fi
 if [ "$level" = 2 ]; then
   # A shutdown ends the session for good; the next logon is wineboot's
   # start of the Run values.
