@@ -53,7 +53,8 @@ TransferResult HttpTransfer(const TransferRequest& request, ITransferProgress& p
   std::optional<zu::net::Response> response = zu::net::Get(request.url, options);
   if (!response) return cancelled ? TransferResult::kCancelled : Failed();
 
-  switch (PlaceHttpBody(static_cast<int>(response->status()), range_from, L"")) {
+  switch (PlaceHttpBody(static_cast<int>(response->status()), range_from,
+                        response->content_range())) {
     case BodyPlacement::kFail:
       // An error page is no module.
       return Failed();

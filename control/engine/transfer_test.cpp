@@ -105,6 +105,9 @@ TEST_F(TransferTest, HttpAnswersAndFaults) {
        0, Holds::kWhole, 0, "-", "200"},
       {"range ignored", servers_->Http("norange/whole.bin"), 100000, true,
        TransferResult::kComplete, 0, Holds::kWhole, 0, "bytes=100000-300000", "200"},
+      // A part that does not begin where the partial file ends is no continuation.
+      {"part from elsewhere", servers_->Http("wrongstart/whole.bin"), 100000, true,
+       TransferResult::kFailed, kZuErrorHttp, Holds::kPartBefore, 0, "bytes=100000-300000", "206"},
       {"not found", servers_->Http("status=404/whole.bin"), 0, false, TransferResult::kFailed,
        kZuErrorHttp, Holds::kEmpty, 0, "-", "404"},
       {"not found, resuming", servers_->Http("status=404/whole.bin"), 100000, true,

@@ -6,6 +6,7 @@ a folder with "Range" support. Path segments before the file name ask for
 faults, for example /drop=1000/throttle=65536/Setup.exe:
   drop=N        announce the whole length, close the connection after N bytes
   norange       answer a "Range" request with the whole file (200)
+  wrongstart    answer a "Range" request with a part (206) from the file's start
   status=N      answer with status N and a short body of its own
   stall=N       send N bytes of the body, then nothing until the client goes
   redirect      answer 302 to the same path without this segment
@@ -99,6 +100,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.end_headers()
                 return
             status = 206
+            if "wrongstart" in faults:
+                start = 0
         length = end - start + 1
         extra = int(faults.get("extra", 0))
         log(proto="http", path=self.path, range=rng or "-", agent=agent, status=status, start=start)
