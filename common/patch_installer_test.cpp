@@ -36,7 +36,6 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
 class PatchInstallerTest : public ::testing::Test {
  protected:
