@@ -39,6 +39,25 @@ in_prefix() {  # SECONDS PROGRAM ARGS...
   timeout --kill-after=10 "$limit" wine "$@" </dev/null
 }
 run_value() { grep -a -A0 '"ZEFO Update 4"=' "$WINEPREFIX/system.reg" | tail -1; }
+# Waits until a program of the prefix whose command line matches is there
+# (or gone): a program started while a restart still ends the session would
+# be ended with it.
+in_this_prefix() {  # PATTERN: a matching program of this prefix runs
+  local pid
+  for pid in $(pgrep -f "$1"); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+wait_for() {  # there|gone PATTERN
+  for _ in $(seq 480); do
+    if in_this_prefix "$2"; then [ "$1" = there ] && return 0
+    else [ "$1" = gone ] && return 0; fi
+    sleep 0.25
+  done
+  echo "restart-road[$level]: no program matching $2 is $1" >&2
+  return 1
+}
 
 # The maker's server: every information file names the manual page.
 python3 - "$port" <<'PY' &
@@ -71,6 +90,7 @@ step "the page's run: first phase, autorun with /S, the control's restart"
 in_prefix 300 "$winbin\\restart_road_tests.exe" --gtest_also_run_disabled_tests \
   --gtest_filter=RestartRoad.DISABLED_Prepare --gtest_brief=1 || true
 # Wine restarts the session at once and runs the Run values, as a logon.
+wait_for there 'ZEFOUpdt\.exe.* /S$'
 step "logon: the Run value started the agent with /S"
 in_prefix 240 "$winbin\\zuui.exe" wait --caption 'Now Installing...(1/1)' --class '#32770' \
   --timeout 180000
@@ -79,13 +99,8 @@ if [ "$level" != 0 ]; then
   in_prefix 240 "$winbin\\zuui.exe" msgbox --caption "$caption" --press OK --timeout 180000 || true
 fi
 if [ "$level" = 1 ]; then
-  # The restart ends the "/S" agent with the rest of the session; a program
-  # started before it has gone would be ended with them.
-  for _ in $(seq 240); do
-    pgrep -f 'ZEFOUpdt\.exe.* /S$' >/dev/null || break
-    sleep 0.5
-  done
-  sleep 3
+  wait_for gone 'ZEFOUpdt\.exe.* /S$'
+  wait_for there 'ZEFOUpdt\.exe.* /showpage$'
 fi
 if [ "$level" = 2 ]; then
   # A shutdown ends the session for good; the next logon is wineboot's
