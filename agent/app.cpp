@@ -12,6 +12,7 @@ using std::min;
 #include "agent/command_line.h"
 #include "agent/connectivity.h"
 #include "agent/info/agent_message.h"
+#include "agent/install_dlg.h"
 #include "agent/info/my_reg_key.h"
 #include "agent/info/settings.h"
 #include "agent/resource.h"
@@ -161,11 +162,24 @@ bool CZUApp::InitInstance(const std::wstring& tail) {
 }
 
 void CZUApp::RunInstallingStep() {
-  // The control works on the same files while it holds this mutex. There
-  // is no installing dialog yet: "/S" takes the mutex and gives it back.
+  // Held for the dialog's whole life: the control works on the same files
+  // while it holds this mutex.
   zu::UniqueHandle mutex(::CreateMutexW(nullptr, TRUE, kActiveXMutex));
-  const bool owned = mutex && ::GetLastError() != ERROR_ALREADY_EXISTS;
-  if (owned) ::ReleaseMutex(mutex.get());
+  bool owned = mutex && ::GetLastError() != ERROR_ALREADY_EXISTS;
+  if (mutex && !owned) {
+    const DWORD wait = ::WaitForSingleObject(mutex.get(), 0);
+    owned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+  }
+  // A page holds it: installing now would race the control over the patch
+  // list, so the pending phases wait for the next "/S" start.
+  if (!owned) return;
+  {
+    // The worker opens the support page at the end, with the agent's own
+    // check world.
+    CInstallDLG dialog(InstallWorld::Real([this] { ::OpenSupportPage(false, check_world_); }));
+    dialog.DoModal(nullptr);
+  }
+  ::ReleaseMutex(mutex.get());
 }
 
 bool CZUApp::CreateMainWindow() {

@@ -71,17 +71,13 @@ class SilentSink : public IRunSink {
   int Ask(const std::wstring&, const std::wstring&, UINT) override { return IDOK; }
 };
 
-// Until the installer object comes, a run with installers takes the road of
-// one that cannot be created.
-std::unique_ptr<IPatchInstaller> NoInstaller(const ModuleList&) { return nullptr; }
-
 }  // namespace
 
 RunWorld RunWorld::Real() {
   RunWorld w;
   w.http = &HttpTransfer;
   w.ftp = &FtpTransfer;
-  w.create_installer = &NoInstaller;
+  w.create_installer = &CreatePatchInstaller;
   w.register_autorun = [](const std::wstring& argument) { return RegisterAutorun(argument); };
   return w;
 }
