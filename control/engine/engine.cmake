@@ -24,6 +24,7 @@ target_sources(zuaxctrl PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_download.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_patches.cpp
   ${CMAKE_CURRENT_LIST_DIR}/download_dialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/download_steps.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_seams.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_thread.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_downloader.cpp
