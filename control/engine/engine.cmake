@@ -8,6 +8,7 @@ set(ZU_MAKER_FTP_HOST "ftp.vexa.example" CACHE STRING
 add_library(zuenginerules STATIC
   ${CMAKE_CURRENT_LIST_DIR}/module_list.cpp
   ${CMAKE_CURRENT_LIST_DIR}/progress_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/self_update_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/transfer_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/uncheck_items.cpp)
 target_link_libraries(zuenginerules PUBLIC zu_options)
@@ -16,6 +17,7 @@ zu_add_test(NAME engine_rules_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/module_list_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/progress_text_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/self_update_rules_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/transfer_rules_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/uncheck_items_test.cpp
   LIBS zuenginerules zucommon)
