@@ -188,6 +188,9 @@ class CZUAXCtrl : public COleControlBase, public IDispatch {
 
   // _DZUAX from the embedded type library, loaded on first use.
   HRESULT DispatchTypeInfo(ITypeInfo** info);
+  // Asks the hosting browser to load the page again; each step of the way
+  // there may fail silently.
+  void RefreshHostPage();
 
   XCInnerZUAXCtrl inner_safety_{this};
   zu::ComPtr<ITypeInfo> dispatch_info_;

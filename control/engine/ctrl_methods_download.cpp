@@ -97,7 +97,8 @@ bool CZUAXCtrl::IsDownloaded(const std::wstring& bstrFilePath) {
 
 bool CZUAXCtrl::StartDownload() {
   if (!PassPlainPrologue()) return kRefusedBool;
-  if (download_dlg_ || !downloader_) return false;
+  // One installer run at a time: both read the installers' flags.
+  if (download_dlg_ || self_update_dlg_ || !downloader_) return false;
 
   CDownloadDLG dialog;
   download_dlg_ = &dialog;
@@ -108,8 +109,11 @@ bool CZUAXCtrl::StartDownload() {
   downloader_.reset();
   download_dlg_ = nullptr;
   if (result != kRunFinished) return false;
+  RefreshHostPage();
+  return true;
+}
 
+void CZUAXCtrl::RefreshHostPage() {
   zu::ComPtr<IWebBrowser2> browser = zu::ComPtr<IWebBrowser2>::Attach(HostWebBrowser(client_site()));
   if (browser) browser->Refresh();
-  return true;
 }

@@ -36,6 +36,16 @@ class IRunSink {
   virtual int Ask(const std::wstring& text, const std::wstring& caption, UINT flags) = 0;
 };
 
+// Where a run reports before a dialog gives it a window: nowhere, and
+// every question is answered with its first button.
+class SilentRunSink : public IRunSink {
+ public:
+  void Notify(int, int) override {}
+  int Ask(const std::wstring&, const std::wstring&, UINT flags) override {
+    return (flags & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+  }
+};
+
 // What the dialog shows, read in one piece.
 struct RunProgress {
   std::uint64_t total = 0;  // 0: no total

@@ -42,21 +42,17 @@ bool HasControlCharacter(const std::wstring& text) {
   return false;
 }
 
-// The size of an existing file, 0 when there is none.
-std::uint64_t FileSize(const std::wstring& path) {
+}  // namespace
+
+std::optional<std::uint64_t> FileSizeOf(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data = {};
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-    return 0;
+    return std::nullopt;
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-}  // namespace
-
-bool IsFilePath(const std::wstring& path) {
-  DWORD attrs = ::GetFileAttributesW(path.c_str());
-  return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool IsFilePath(const std::wstring& path) { return FileSizeOf(path).has_value(); }
 
 DesktopHold::DesktopHold() {
   DisableScreenSaver();
@@ -119,7 +115,7 @@ DownloadResult DownloadFile(const std::wstring& url, std::uint64_t expected,
   }
   ::CreateDirectoryW(ModuleFolder(url).c_str(), nullptr);
 
-  std::uint64_t partial_size = FileSize(partial_path);
+  std::uint64_t partial_size = FileSizeOf(partial_path).value_or(0);
   if (expected != 0 && partial_size > expected) {
     // Longer than the file: it cannot be its beginning.
     ::DeleteFileW(partial_path.c_str());

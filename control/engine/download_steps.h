@@ -5,6 +5,7 @@
 // download of one file into its place below C:\Update.
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,5 +63,6 @@ enum class DownloadResult { kDone = 0, kFailed = 1, kCancelled = 2 };
 DownloadResult DownloadFile(const std::wstring& url, std::uint64_t expected,
                             const Transfer& http, const Transfer& ftp, IFileDownloadRun& run);
 
-// Whether the path names a file, not a folder.
+// Whether the path names a file, not a folder; and the size of such a file.
 bool IsFilePath(const std::wstring& path);
+std::optional<std::uint64_t> FileSizeOf(const std::wstring& path);

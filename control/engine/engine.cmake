@@ -25,6 +25,7 @@ zu_add_test(NAME engine_rules_tests
 target_sources(zuaxctrl PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_download.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_patches.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_self_update.cpp
   ${CMAKE_CURRENT_LIST_DIR}/download_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/download_steps.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_seams.cpp
@@ -33,6 +34,8 @@ target_sources(zuaxctrl PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ftp_transfer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/http_transfer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/patch_installer_link.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/self_downloader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/self_update_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/transfer.cpp)
 target_compile_definitions(zuaxctrl PRIVATE "ZU_MAKER_FTP_HOST=L\"${ZU_MAKER_FTP_HOST}\"")
 target_link_libraries(zuaxctrl PUBLIC zuenginerules wininet ws2_32 comctl32)
@@ -43,6 +46,8 @@ zu_add_test(NAME engine_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/file_downloader_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/download_dialog_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/self_downloader_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/self_update_dialog_test.cpp
     ${CMAKE_SOURCE_DIR}/control/zuac.rc
   LIBS zuaxctrl zuuiauto zutest
   LOCKS machine_state display

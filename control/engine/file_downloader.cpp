@@ -21,13 +21,6 @@ enum : long {
   kTextNotInstalled = 201,
 };
 
-// Where a run reports before a dialog gives it a window.
-class SilentSink : public IRunSink {
- public:
-  void Notify(int, int) override {}
-  int Ask(const std::wstring&, const std::wstring&, UINT) override { return IDOK; }
-};
-
 }  // namespace
 
 RunWorld RunWorld::Real() {
@@ -40,7 +33,7 @@ RunWorld RunWorld::Real() {
 }
 
 CFileDownloader::CFileDownloader(RunWorld world)
-    : world_(std::move(world)), sink_(std::make_unique<SilentSink>()),
+    : world_(std::move(world)), sink_(std::make_unique<SilentRunSink>()),
       update_folder_(kUpdateFolder) {
   // Errors are ignored: a run without the folder fails at its first file.
   EnsureUpdateFolder();
