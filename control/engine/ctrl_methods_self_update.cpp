@@ -3,6 +3,7 @@
 
 #include "common/platform.h"
 #include "control/ctrl_frame.h"
+#include "control/engine/engine_texts.h"
 #include "control/engine/self_downloader.h"
 #include "control/engine/self_update_dialog.h"
 #include "control/engine/self_update_rules.h"
@@ -13,16 +14,10 @@ void CEngineDeleter::operator()(CSelfDownloader* p) const { delete p; }
 
 namespace {
 
-enum : long {
-  kTextCaption = 100,
-  kTextQuestion = 503,
-  kTextDeclined = 504,
-};
-
 // A message box of the page's thread, owned by the desktop window.
 int AskOverDesktop(long text, UINT flags) {
   return ::MessageBoxW(::GetDesktopWindow(), RegisteredString(text).c_str(),
-                       RegisteredString(kTextCaption).c_str(), flags);
+                       RegisteredString(kTextQuestionCaption).c_str(), flags);
 }
 
 }  // namespace
@@ -49,8 +44,8 @@ bool CZUAXCtrl::UpdateToLatestVersion(const std::wstring& bstrNewVersion,
   // when the page calls again from inside a dialog's modal loop.
   auto busy = [this] { return self_update_dlg_ != nullptr || download_dlg_ != nullptr; };
   if (busy()) return false;
-  if (AskOverDesktop(kTextQuestion, MB_OKCANCEL | MB_ICONWARNING) != IDOK) {
-    AskOverDesktop(kTextDeclined, MB_OK | MB_ICONWARNING);
+  if (AskOverDesktop(kTextSelfUpdateQuestion, MB_OKCANCEL | MB_ICONWARNING) != IDOK) {
+    AskOverDesktop(kTextSelfUpdateDeclined, MB_OK | MB_ICONWARNING);
     return false;
   }
   if (busy()) return false;
@@ -59,13 +54,10 @@ bool CZUAXCtrl::UpdateToLatestVersion(const std::wstring& bstrNewVersion,
   self_update_dlg_ = &dialog;
   self_downloader_.reset(new CSelfDownloader(
       SelfUpdateJob{bstrNewVersion, bstrPatch, static_cast<std::uint64_t>(ULSize)}));
-  dialog.SetDownloader(self_downloader_.get());
-  INT_PTR result = -1;
-  if (self_downloader_->Bind()) result = dialog.RunModal(window());
+  const bool finished = RunEngineDialog(dialog, *self_downloader_, self_downloader_->Bind());
   // The worker has ended once its object is gone.
   self_downloader_.reset();
   self_update_dlg_ = nullptr;
-  if (result != kNoticeFinished) return false;
-  RefreshHostPage();
-  return true;
+  if (finished) RefreshHostPage();
+  return finished;
 }

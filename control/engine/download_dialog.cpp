@@ -7,6 +7,7 @@
 
 #include "common/platform.h"
 #include "control/engine/engine_seams.h"
+#include "control/engine/engine_texts.h"
 #include "control/engine/progress_text.h"
 #include "control/registered_strings.h"
 #include "control/resource.h"
@@ -18,22 +19,10 @@ constexpr UINT_PTR kProgressTimer = 1;
 constexpr UINT kProgressPeriodMs = 200;
 constexpr DWORD kAfterPowerBackMs = 500;
 
-enum : long {
-  kTextQuestionCaption = 100,
-  kTextTitle = 300,
-  kTextCancel = 307,
-  kTextSecondPassTitle = 400,
-  kTextFirstPassTitle = 401,
-  kTextRestartCaption = 402,
-  kTextShutdownCaption = 403,
-  kTextRestart = 404,
-  kTextShutdown = 405,
-  kTextOnBattery = 406,
-};
-
 ProgressWords Words() {
-  return {RegisteredString(301), RegisteredString(302), RegisteredString(303),
-          RegisteredString(304), RegisteredString(305), RegisteredString(306)};
+  return {RegisteredString(kTextStatusLabel), RegisteredString(kTextSizeUnit),
+          RegisteredString(kTextRemainingLabel), RegisteredString(kTextHours),
+          RegisteredString(kTextMinutes), RegisteredString(kTextSeconds)};
 }
 
 std::wstring WindowText(HWND wnd) {
@@ -87,7 +76,7 @@ void CDownloadDLG::StartTimer() { ::SetTimer(hwnd(), kProgressTimer, kProgressPe
 void CDownloadDLG::StopTimer() { ::KillTimer(hwnd(), kProgressTimer); }
 
 BOOL CDownloadDLG::OnInitDialog() {
-  SetTitle(RegisteredString(kTextTitle));
+  SetTitle(RegisteredString(kTextDownloadTitle));
   // Centred on the owner, or on the screen without one.
   RECT me = {}, around = {};
   ::GetWindowRect(hwnd(), &me);
@@ -145,8 +134,8 @@ void CDownloadDLG::UpdateProgress() {
   if (view_ == kInstallingView || !downloader_) return;
   const RunProgress p = downloader_->Progress();
   const ProgressWords words = Words();
-  SetTitle(look_.counters ? CounterTitle(RegisteredString(kTextTitle), p.index + 1, p.count)
-                          : RegisteredString(kTextTitle));
+  SetTitle(look_.counters ? CounterTitle(RegisteredString(kTextDownloadTitle), p.index + 1, p.count)
+                          : RegisteredString(kTextDownloadTitle));
   SetItemText(IDC_DOWNLOAD_NAME, p.name);
   ::SendMessageW(progress_bar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   ::SendMessageW(progress_bar_, PBM_SETPOS, static_cast<WPARAM>(ProgressPercent(p.done, p.total)),

@@ -6,6 +6,7 @@
 #include "common/platform.h"
 #include "control/ctrl_frame.h"
 #include "control/engine/engine_seams.h"
+#include "control/engine/engine_texts.h"
 #include "control/engine/transfer_rules.h"
 #include "control/module_path.h"
 #include "control/registered_strings.h"
@@ -18,12 +19,7 @@ namespace {
 
 constexpr wchar_t kBatteryCaption[] = L"ZEFO Update";
 constexpr wchar_t kMakerFtpHost[] = ZU_MAKER_FTP_HOST;
-
-enum : long {
-  kTextResumeCaption = 100,
-  kTextResumeQuestion = 101,
-  kTextOnBattery = 406,
-};
+constexpr DWORD kPauseStepMs = 1000;
 
 // The scheme of a URL as WinINet reads it; INTERNET_SCHEME_UNKNOWN when it
 // cannot be read.
@@ -50,6 +46,26 @@ std::optional<std::uint64_t> FileSizeOf(const std::wstring& path) {
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     return std::nullopt;
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::uint64_t RunFlags::current_bytes() const {
+  std::lock_guard<std::mutex> lock(progress_mutex_);
+  return current_;
+}
+
+void RunFlags::SetCurrentBytes(std::uint64_t n) {
+  std::lock_guard<std::mutex> lock(progress_mutex_);
+  current_ = n;
+}
+
+void RunFlags::AddCurrentBytes(std::uint64_t n) {
+  std::lock_guard<std::mutex> lock(progress_mutex_);
+  current_ += n;
+}
+
+bool RunFlags::PausedThenCancelled() {
+  while (pause_ && !cancel_) ::Sleep(kPauseStepMs);
+  return cancel_ != 0;
 }
 
 bool IsFilePath(const std::wstring& path) { return FileSizeOf(path).has_value(); }
@@ -91,7 +107,7 @@ bool PowerAllowsRun(IRunSink& sink, std::atomic<int>& pause) {
 }
 
 bool UserWantsResume(IRunSink& sink) {
-  return sink.Ask(RegisteredString(kTextResumeQuestion), RegisteredString(kTextResumeCaption),
+  return sink.Ask(RegisteredString(kTextResumeQuestion), RegisteredString(kTextQuestionCaption),
                   MB_YESNO | MB_ICONWARNING) != IDNO;
 }
 

@@ -5,6 +5,7 @@
 // download of one file into its place below C:\Update.
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,6 +51,38 @@ class IFileDownloadRun : public ITransferProgress {
 
  protected:
   ~IFileDownloadRun() = default;
+};
+
+// What a run's worker, its transfers and its dialog share besides the
+// run's own counters: the pause, cancel and resume flags and the bytes of
+// the current file on disk. progress_mutex_ guards current_ and whatever
+// the run keeps beside it, so that the dialog reads one moment.
+class RunFlags : public IDownloadRun, protected IFileDownloadRun {
+ public:
+  // IDownloadRun
+  void Pause() override { pause_ = 1; }
+  void Resume() override { pause_ = 0; }
+  void Cancel() override {
+    pause_ = 0;
+    cancel_ = 1;
+  }
+  bool paused() const override { return pause_ != 0; }
+
+ protected:
+  // ITransferProgress
+  bool resume() const override { return resume_ != 0; }
+  void ClearResume() override { resume_ = 0; }
+  std::uint64_t current_bytes() const override;
+  void SetCurrentBytes(std::uint64_t n) override;
+  void AddCurrentBytes(std::uint64_t n) override;
+  // Waits in 1000 ms steps while paused.
+  bool PausedThenCancelled() override;
+
+  std::atomic<int> pause_{0};
+  std::atomic<int> cancel_{0};
+  std::uint8_t resume_ = 0;  // the worker's alone
+  mutable std::mutex progress_mutex_;
+  std::uint64_t current_ = 0;
 };
 
 enum class DownloadResult { kDone = 0, kFailed = 1, kCancelled = 2 };

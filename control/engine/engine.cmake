@@ -49,7 +49,7 @@ zu_add_test(NAME engine_tests
     ${CMAKE_CURRENT_LIST_DIR}/self_downloader_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/self_update_dialog_test.cpp
     ${CMAKE_SOURCE_DIR}/control/zuac.rc
-  LIBS zuaxctrl zuuiauto zutest
+  LIBS zuaxctrl zuuiauto zutest_engine
   LOCKS machine_state display
   TIMEOUT 600)
 

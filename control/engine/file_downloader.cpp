@@ -7,19 +7,13 @@
 #include "common/update_folder.h"
 #include "control/ctrl_frame.h"
 #include "control/engine/engine_seams.h"
+#include "control/engine/engine_texts.h"
 #include "control/module_path.h"
 #include "control/registered_strings.h"
 
 namespace {
 
-constexpr DWORD kPauseStepMs = 1000;
 constexpr DWORD kBeforeHideMs = 200;
-
-// Text ids the run shows.
-enum : long {
-  kTextNotInstalledCaption = 200,
-  kTextNotInstalled = 201,
-};
 
 }  // namespace
 
@@ -80,21 +74,6 @@ std::uint64_t CFileDownloader::DoneBytes() const {
   return completed_ + current_;
 }
 
-std::uint64_t CFileDownloader::current_bytes() const {
-  std::lock_guard<std::mutex> lock(progress_mutex_);
-  return current_;
-}
-
-void CFileDownloader::SetCurrentBytes(std::uint64_t n) {
-  std::lock_guard<std::mutex> lock(progress_mutex_);
-  current_ = n;
-}
-
-void CFileDownloader::AddCurrentBytes(std::uint64_t n) {
-  std::lock_guard<std::mutex> lock(progress_mutex_);
-  current_ += n;
-}
-
 void CFileDownloader::AddCompleted(std::uint64_t n) {
   std::lock_guard<std::mutex> lock(progress_mutex_);
   completed_ += n;
@@ -103,11 +82,6 @@ void CFileDownloader::AddCompleted(std::uint64_t n) {
 void CFileDownloader::SetCurrentName(const std::wstring& name) {
   std::lock_guard<std::mutex> lock(progress_mutex_);
   name_ = name;
-}
-
-bool CFileDownloader::PausedThenCancelled() {
-  while (pause_ && !cancel_) ::Sleep(kPauseStepMs);
-  return cancel_ != 0;
 }
 
 std::wstring CFileDownloader::Text(long id) const { return RegisteredString(id); }

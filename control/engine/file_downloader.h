@@ -30,7 +30,7 @@ struct RunWorld {
   static RunWorld Real();
 };
 
-class CFileDownloader : public CThread, public IDownloadRun, private IFileDownloadRun {
+class CFileDownloader : public CThread, public RunFlags {
  public:
   // Creates C:\Update (one level, errors ignored) like every run's owner.
   explicit CFileDownloader(RunWorld world = RunWorld::Real());
@@ -52,13 +52,6 @@ class CFileDownloader : public CThread, public IDownloadRun, private IFileDownlo
   bool StartWorker() override { return Start(); }
   RunProgress Progress() const override;
   std::uint64_t DoneBytes() const override;
-  void Pause() override { pause_ = 1; }
-  void Resume() override { pause_ = 0; }
-  void Cancel() override {
-    pause_ = 0;
-    cancel_ = 1;
-  }
-  bool paused() const override { return pause_ != 0; }
   bool WatchesPower() const override { return true; }
 
   // The worker's sequence; Start runs it on the worker thread. Tests call
@@ -73,33 +66,21 @@ class CFileDownloader : public CThread, public IDownloadRun, private IFileDownlo
   std::wstring Text(long id) const;
 
   // IFileDownloadRun
-  bool resume() const override { return resume_ != 0; }
-  void ClearResume() override { resume_ = 0; }
-  std::uint64_t current_bytes() const override;
-  void SetCurrentBytes(std::uint64_t n) override;
-  void AddCurrentBytes(std::uint64_t n) override;
-  bool PausedThenCancelled() override;
   void SetExpectedBytes(std::uint64_t n) override;
   void FileInPlace() override;
 
   RunWorld world_;
   ModuleList modules_;
   std::unique_ptr<IRunSink> sink_;
-  std::atomic<int> cancel_{0};
-  std::atomic<int> pause_{0};
 
-  // Shared with the dialog's timer: one lock, so that a reading never
-  // mixes two moments.
-  mutable std::mutex progress_mutex_;
+  // Shared with the dialog's timer under progress_mutex_.
   std::uint64_t completed_ = 0;
   std::uint64_t total_ = 0;
-  std::uint64_t current_ = 0;
   std::uint64_t expected_ = 0;
   int index_ = 0;
   std::wstring name_;
 
   std::unique_ptr<IPatchInstaller> installer_;
   const std::wstring update_folder_;
-  std::uint8_t resume_ = 0;
   std::size_t run_auto_execute_count_ = 0;
 };

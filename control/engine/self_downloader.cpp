@@ -3,29 +3,17 @@
 #include <utility>
 
 #include "common/autorun.h"
+#include "common/identity_rules.h"
 #include "common/patch_installer.h"
 #include "common/platform.h"
 #include "common/update_folder.h"
 #include "control/ctrl_frame.h"
+#include "control/engine/engine_texts.h"
 #include "control/engine/self_update_rules.h"
 #include "control/file_queries.h"
 #include "control/module_path.h"
 #include "control/registered_strings.h"
 #include "control/zuac_module.h"
-
-namespace {
-
-constexpr DWORD kPauseStepMs = 1000;
-
-// Text ids the self update shows.
-enum : long {
-  kTextCaption = 100,
-  kTextFailed = 500,
-  kTextSucceeded = 501,
-  kTextControlName = 502,
-};
-
-}  // namespace
 
 std::wstring ControlVersionText() {
   std::wstring path = CZUAXApp::Instance().ModulePath();
@@ -74,26 +62,6 @@ RunProgress CSelfDownloader::Progress() const {
   return p;
 }
 
-std::uint64_t CSelfDownloader::current_bytes() const {
-  std::lock_guard<std::mutex> lock(progress_mutex_);
-  return current_;
-}
-
-void CSelfDownloader::SetCurrentBytes(std::uint64_t n) {
-  std::lock_guard<std::mutex> lock(progress_mutex_);
-  current_ = n;
-}
-
-void CSelfDownloader::AddCurrentBytes(std::uint64_t n) {
-  std::lock_guard<std::mutex> lock(progress_mutex_);
-  current_ += n;
-}
-
-bool CSelfDownloader::PausedThenCancelled() {
-  while (pause_ && !cancel_) ::Sleep(kPauseStepMs);
-  return cancel_ != 0;
-}
-
 std::wstring CSelfDownloader::Text(long id) const { return RegisteredString(id); }
 
 void CSelfDownloader::Run() {
@@ -120,7 +88,7 @@ void CSelfDownloader::Run() {
   }
   power_check_ = 0;
   if (result != DownloadResult::kDone) {
-    sink_->Ask(Text(kTextFailed), Text(kTextCaption), MB_OK | MB_ICONWARNING);
+    sink_->Ask(Text(kTextSelfUpdateFailed), Text(kTextQuestionCaption), MB_OK | MB_ICONWARNING);
     sink_->Notify(kNoticeSelfUpdateFailed, 0);
     return;
   }
@@ -181,11 +149,12 @@ int CSelfDownloader::RestartAfterVerifying(std::int32_t reboot, bool launched,
 bool CSelfDownloader::Verify(bool launched) {
   if (!launch_marker_) return false;
   launch_marker_ = 0;
-  if (!launched || !NamesVersion(world_.version_text(), job_.new_version)) {
-    sink_->Ask(Text(kTextFailed), Text(kTextCaption), MB_OK | MB_ICONWARNING);
+  // The version text names the new version, without regard to case.
+  if (!launched || !EqualsIgnoreCase(world_.version_text(), job_.new_version)) {
+    sink_->Ask(Text(kTextSelfUpdateFailed), Text(kTextQuestionCaption), MB_OK | MB_ICONWARNING);
     return false;
   }
-  sink_->Ask(Text(kTextSucceeded), Text(kTextCaption), MB_OK | MB_ICONINFORMATION);
+  sink_->Ask(Text(kTextSelfUpdateSucceeded), Text(kTextQuestionCaption), MB_OK | MB_ICONINFORMATION);
   ::DeleteFileW(ModuleFinalPath(job_.patch_url).c_str());
   ::RemoveDirectoryW(ModuleFolder(job_.patch_url).c_str());
   return true;

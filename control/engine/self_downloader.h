@@ -46,7 +46,7 @@ struct SelfUpdateJob {
   std::uint64_t size = 0;
 };
 
-class CSelfDownloader : public CThread, public IDownloadRun, private IFileDownloadRun {
+class CSelfDownloader : public CThread, public RunFlags {
  public:
   // Creates C:\Update (one level, errors ignored) like every run's owner.
   explicit CSelfDownloader(SelfUpdateJob job, SelfUpdateWorld world = SelfUpdateWorld::Real());
@@ -62,13 +62,6 @@ class CSelfDownloader : public CThread, public IDownloadRun, private IFileDownlo
   bool StartWorker() override { return Start(); }
   RunProgress Progress() const override;
   std::uint64_t DoneBytes() const override { return current_bytes(); }
-  void Pause() override { pause_ = 1; }
-  void Resume() override { pause_ = 0; }
-  void Cancel() override {
-    pause_ = 0;
-    cancel_ = 1;
-  }
-  bool paused() const override { return pause_ != 0; }
   bool WatchesPower() const override { return power_check_ != 0; }
 
   // The worker's sequence; Start runs it on the worker thread. Tests call
@@ -87,23 +80,12 @@ class CSelfDownloader : public CThread, public IDownloadRun, private IFileDownlo
   std::wstring Text(long id) const;
 
   // IFileDownloadRun
-  bool resume() const override { return resume_ != 0; }
-  void ClearResume() override { resume_ = 0; }
-  std::uint64_t current_bytes() const override;
-  void SetCurrentBytes(std::uint64_t n) override;
-  void AddCurrentBytes(std::uint64_t n) override;
-  bool PausedThenCancelled() override;
   void SetExpectedBytes(std::uint64_t) override {}
   void FileInPlace() override {}
 
   const SelfUpdateJob job_;
   SelfUpdateWorld world_;
   std::unique_ptr<IRunSink> sink_;
-  std::atomic<int> pause_{0};
   std::atomic<int> power_check_{1};
-  std::atomic<int> cancel_{0};
-  std::uint8_t resume_ = 0;
-  mutable std::mutex progress_mutex_;
-  std::uint64_t current_ = 0;
   int launch_marker_ = 0;  // 1 after each launch, cleared by the verification
 };

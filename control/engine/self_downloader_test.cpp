@@ -11,45 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "common/framework/seam.h"
 #include "common/patch_installer.h"
-#include "common/platform_seams.h"
 #include "control/ctrl_frame.h"
-#include "control/engine/engine_seams.h"
 #include "control/registered_strings.h"
 #include "tests/support/files.h"
 #include "tests/support/registry.h"
+#include "tests/support/run_watch.h"
 
 namespace {
 
-using Log = std::vector<std::wstring>;
-Log* g_log = nullptr;
-void Note(const std::wstring& what) {
-  if (g_log) g_log->push_back(what);
-}
-
-int g_battery_reads = 0;  // reads that still answer "on battery"
-BOOL WINAPI FakePowerStatus(LPSYSTEM_POWER_STATUS status) {
-  *status = SYSTEM_POWER_STATUS{};
-  status->ACLineStatus = g_battery_reads > 0 ? 0 : 1;
-  if (g_battery_reads > 0) --g_battery_reads;
-  return TRUE;
-}
-EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE flags) {
-  Note(flags == ES_CONTINUOUS ? L"allow sleep" : L"keep awake");
-  return ES_CONTINUOUS;
-}
-
-class LogSink : public IRunSink {
- public:
-  void Notify(int code, int count) override {
-    Note(L"notify " + std::to_wstring(code) + (count ? L"(" + std::to_wstring(count) + L")" : L""));
-  }
-  int Ask(const std::wstring& text, const std::wstring& caption, UINT flags) override {
-    Note(L"ask " + caption + L": " + text);
-    return (flags & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
-  }
-};
+using Log = zu::test::RunLog;
+using zu::test::NoteRun;
 
 // One run of the fake control installer: the flags it sets and the version
 // text it leaves beside the control (none: it leaves the text alone).
@@ -76,8 +48,6 @@ class SelfDownloaderTest : public ::testing::Test {
   void SetUp() override {
     ::CreateDirectoryW(L"C:\\Update", nullptr);
     RemoveFolder();
-    g_log = &log_;
-    g_battery_reads = 0;
     ClearRegisteredStrings();
     for (auto [id, text] : std::map<long, const wchar_t*>{{100, L"Self update"},
                                                           {101, L"Continue?"},
@@ -87,7 +57,7 @@ class SelfDownloaderTest : public ::testing::Test {
                                                           {502, L"ZEFO control"}})
       StoreRegisteredString(id, text);
     world_.http = [this](const TransferRequest& r, ITransferProgress& p) {
-      Note(L"http " + r.url + L" resume=" + std::to_wstring(p.resume()));
+      NoteRun(L"http " + r.url + L" resume=" + std::to_wstring(p.resume()));
       PartialFile file;
       if (!file.Open(r.partial_path, p.resume())) return TransferResult::kFailed;
       p.SetCurrentBytes(file.size());
@@ -98,7 +68,7 @@ class SelfDownloaderTest : public ::testing::Test {
     };
     world_.ftp = world_.http;
     world_.launch = [this](const std::wstring& path) {
-      Note(L"launch " + path);
+      NoteRun(L"launch " + path);
       if (!signed_ || runs_done_ >= script_.size()) return signed_;
       const InstallerRun& run = script_[runs_done_++];
       flags_[kInstallFlagValue] = run.install;
@@ -112,13 +82,12 @@ class SelfDownloaderTest : public ::testing::Test {
       return v;
     };
     world_.register_autorun = [](const std::wstring& a) {
-      Note(L"autorun " + a);
+      NoteRun(L"autorun " + a);
       return true;
     };
     world_.version_text = [this] { return version_; };
   }
   void TearDown() override {
-    g_log = nullptr;
     RemoveFolder();
     ClearRegisteredStrings();
   }
@@ -128,21 +97,17 @@ class SelfDownloaderTest : public ::testing::Test {
     runs_done_ = 0;
     version_ = kOld;
     CSelfDownloader downloader(SelfUpdateJob{kNew, kUrl, size}, world_);
-    downloader.SetSink(std::make_unique<LogSink>());
+    downloader.SetSink(watch_.Sink());
     watched_before_ = downloader.WatchesPower();
-    log_.clear();
+    watch_.log.clear();
     downloader.Run();
     watched_after_ = downloader.WatchesPower();
     progress_ = downloader.Progress();
-    return log_;
+    return watch_.log;
   }
 
-  zu::ScopedOverride<zu::seams::GetSystemPowerStatusFn> power_{
-      zu::seams::get_system_power_status, &FakePowerStatus};
-  zu::ScopedOverride<zu::seams::SetExecutionStateFn> awake_{zu::seams::set_execution_state,
-                                                              &RecordExecutionState};
+  zu::test::RunWatch watch_;
   zu::test::KeySnapshot desktop_{HKEY_CURRENT_USER, L"Control Panel\\Desktop"};
-  Log log_;
   SelfUpdateWorld world_;
   std::string fetch_ = kBody;
   TransferResult fetch_result_ = TransferResult::kComplete;
@@ -252,17 +217,18 @@ TEST_F(SelfDownloaderTest, AFailedOrCancelledDownloadFailsTheUpdateAndKeepsWhatC
     fetch_result_ = c.result;
     fetch_error_ = c.error;
     CSelfDownloader downloader(SelfUpdateJob{kNew, c.url, kBody.size()}, world_);
-    downloader.SetSink(std::make_unique<LogSink>());
-    log_.clear();
+    downloader.SetSink(watch_.Sink());
+    watch_.log.clear();
     downloader.Run();
-    ASSERT_GE(log_.size(), 3u);
-    EXPECT_EQ(Log(log_.end() - 3, log_.end()),
+    const Log& log = watch_.log;
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(Log(log.end() - 3, log.end()),
               (Log{L"ask Self update: It failed", L"notify 50", L"allow sleep"}));
     EXPECT_EQ(ZuLastError(), c.error);
     EXPECT_FALSE(downloader.WatchesPower());
     EXPECT_FALSE(zu::test::FileExists(kInstaller));
     EXPECT_EQ(zu::test::ReadFileBytes(std::wstring(kInstaller) + L"ZU!"), c.partial_after);
-    for (const std::wstring& line : log_) EXPECT_EQ(line.find(L"launch"), std::wstring::npos);
+    for (const std::wstring& line : log) EXPECT_EQ(line.find(L"launch"), std::wstring::npos);
   }
 }
 
@@ -290,7 +256,7 @@ TEST_F(SelfDownloaderTest, AnInstallerLeftBeforeRunsAgainOnlyWhenItsSizeFits) {
 }
 
 TEST_F(SelfDownloaderTest, OnBatteryTheUpdateEndsBeforeAnythingIsFetched) {
-  g_battery_reads = 2;
+  watch_.OnBatteryFor(2);
   EXPECT_EQ(RunWith({{0, 0, kNew}}),
             (Log{L"keep awake", L"ask ZEFO Update: On battery", L"notify 22", L"allow sleep"}));
   EXPECT_FALSE(zu::test::FileExists(kFolder));

@@ -30,8 +30,6 @@ constexpr std::array<PartBounds, 4> kOfferedBounds = {{
     {L"01010", true, L"99999"},
 }};
 
-wchar_t FoldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; }
-
 }  // namespace
 
 bool IsOfferedVersionAllowed(const std::wstring& version) {
@@ -60,10 +58,4 @@ int CompareVersionTexts(const std::wstring& a, const std::wstring& b) {
 
 bool IsOlderThanOffered(const std::wstring& installed, const std::wstring& offered) {
   return CompareVersionTexts(installed, offered) < 0;
-}
-
-bool NamesVersion(const std::wstring& line, const std::wstring& version) {
-  return line.size() == version.size() &&
-         std::equal(line.begin(), line.end(), version.begin(),
-                    [](wchar_t x, wchar_t y) { return FoldAscii(x) == FoldAscii(y); });
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The self update's rules on version texts: which offered versions a page
-// may ask for, how two version texts compare, and whether the text an
-// installer left names the offered version. Plain C++ (no Windows headers).
+// may ask for, and how two version texts compare. Plain C++ (no Windows
+// headers).
 #include <string>
 
 // The offered version: only "0"-"9" and "."; exactly four parts, each
@@ -20,7 +20,3 @@ int CompareVersionTexts(const std::wstring& a, const std::wstring& b);
 // empty when missing) is older than the offered version, so that there is
 // something to install.
 bool IsOlderThanOffered(const std::wstring& installed, const std::wstring& offered);
-
-// Whether the line an installer left names the version, without regard to
-// case.
-bool NamesVersion(const std::wstring& line, const std::wstring& version);

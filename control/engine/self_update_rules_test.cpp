@@ -49,12 +49,4 @@ TEST(SelfUpdateRules, OnlyAnOlderInstalledVersionLeavesSomethingToInstall) {
         << c.installed << " / " << c.offered;
 }
 
-TEST(SelfUpdateRules, TheInstallersLineMustNameTheVersionWhateverItsCase) {
-  EXPECT_TRUE(NamesVersion(L"4.0.00.02000", L"4.0.00.02000"));
-  EXPECT_TRUE(NamesVersion(L"v4.0.00.02000X", L"V4.0.00.02000x"));
-  EXPECT_FALSE(NamesVersion(L"4.0.00.01999", L"4.0.00.02000"));
-  EXPECT_FALSE(NamesVersion(L"4.0.00.02000 ", L"4.0.00.02000"));
-  EXPECT_FALSE(NamesVersion(L"", L"4.0.00.02000"));
-}
-
 }  // namespace
