@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/patch_installer.h"
 #include "tests/support/engine_servers.h"
 #include "tests/support/files.h"
 #include "tests/support/lab.h"
@@ -29,7 +30,6 @@ namespace {
 using zu::test::EngineServers;
 using zu::test::JsString;
 using zu::test::Person;
-using zu::test::Utf16;
 using zu::test::Utf8;
 
 const bool kTrustRoot = (zu::test::TrustTestRootForWholeRun(), true);
@@ -38,7 +38,6 @@ const wchar_t kControlDir[] = L"C:\\ZuSelfUpdate";
 const wchar_t kControl[] = L"C:\\ZuSelfUpdate\\ZUAC.dll";
 const wchar_t kVersionText[] = L"C:\\ZuSelfUpdate\\Version.txt";
 const wchar_t kInstallerLog[] = L"C:\\ZuSelfUpdate\\installer.log";
-const wchar_t kFlagsKey[] = L"Software\\Vexa Corporation\\ZEFO Update";
 const char kInstaller[] = "ZuCtrlSetup.exe";
 const wchar_t kDownloaded[] = L"C:\\Update\\ZuCtrlSetup\\ZuCtrlSetup.exe";
 const wchar_t kDownloadFolder[] = L"C:\\Update\\ZuCtrlSetup";
@@ -166,7 +165,7 @@ class SelfUpdateE2E : public ::testing::Test {
   static zu::test::DebugFileAside* debug_;
   static bool registered_;
   const std::wstring browser_log_ = zu::test::BinDir() + L"\\self-update-browser.log";
-  zu::test::KeySnapshot flags_{HKEY_LOCAL_MACHINE, kFlagsKey};
+  zu::test::KeySnapshot flags_{HKEY_LOCAL_MACHINE, kInstallerFlagsKey};
   zu::test::KeySnapshot browser_{HKEY_LOCAL_MACHINE, zu::test::kBrowserKey};
 };
 EngineServers* SelfUpdateE2E::servers_ = nullptr;
@@ -256,8 +255,8 @@ TEST_F(SelfUpdateE2E, ASingleRunInstallerReplacesTheLoadedControlAndThePageReloa
   EXPECT_EQ(zu::test::FileSha256(std::wstring(kControl) + L".old"),
             zu::test::FileSha256(zu::test::BinDir() + L"\\ZUAC.dll"));
   EXPECT_EQ(InstalledVersionText(), Utf8(kNew) + "\r\n");
-  EXPECT_EQ(zu::test::RegString(HKEY_LOCAL_MACHINE, kFlagsKey, L"RebootFlg").value_or(L"-"), L"0");
-  EXPECT_EQ(zu::test::RegString(HKEY_LOCAL_MACHINE, kFlagsKey, L"InstallFlg").value_or(L"-"), L"0");
+  EXPECT_EQ(zu::test::RegString(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, L"RebootFlg").value_or(L"-"), L"0");
+  EXPECT_EQ(zu::test::RegString(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, L"InstallFlg").value_or(L"-"), L"0");
   // One download with the library's agent; no failure page asked or opened.
   const std::vector<EngineServers::Entry> fetched = servers_->RequestsFor(kInstaller);
   ASSERT_EQ(fetched.size(), 1u);
