@@ -37,3 +37,14 @@ add_test(NAME self_update_e2e_tests
 set_tests_properties(self_update_e2e_tests PROPERTIES
   RESOURCE_LOCK "machine_state;display;engine_servers" SKIP_RETURN_CODE 77 TIMEOUT 900
   ENVIRONMENT "ZU_WINE_TIMEOUT=890;ZU_ENGINE_FTP=127.0.0.15 127.0.0.16 127.0.0.17")
+
+# The self update that ends in a restart (1) or shutdown (2), in throwaway
+# prefixes: restart_road_test.sh's "self" road, with its steps in
+# restart_road_tests.exe (install_e2e.cmake).
+add_dependencies(restart_road_tests zu_next_control)
+foreach(level 1 2)
+  add_test(NAME self_update_road_${level}_tests
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/restart_road_test.sh ${CMAKE_BINARY_DIR}/bin ${level} self)
+  set_tests_properties(self_update_road_${level}_tests PROPERTIES
+    RESOURCE_LOCK display TIMEOUT 1800)
+endforeach()
