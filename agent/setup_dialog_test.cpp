@@ -30,7 +30,7 @@ class OptionsDialogTest : public ::testing::Test {
  protected:
   // The information text is a rich edit control, as at the agent's start.
   static void SetUpTestSuite() { ::LoadLibraryW(L"riched20.dll"); }
-  void SetUp() override { ::CreateDirectoryW(settings_.app_dir().c_str(), nullptr); }
+  void SetUp() override { settings_.MakeFolders(); }
   static void Click(HWND dialog, int id) {
     ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
   }
@@ -40,7 +40,8 @@ class OptionsDialogTest : public ::testing::Test {
   // Runs the dialog; script works it from inside its modal loop.
   INT_PTR Run(CSetupDialog& dialog, const std::function<void(HWND)>& script) {
     return zu::test::WhileModal([&] { return dialog.DoModal(nullptr); },
-                                [&] { script(dialog.hwnd()); });
+                                [&] { script(dialog.hwnd()); },
+                                [&] { return dialog.hwnd() && ::IsWindowVisible(dialog.hwnd()); });
   }
 
   zu::test::SettingsFileAside settings_;
