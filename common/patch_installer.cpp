@@ -14,18 +14,7 @@ using namespace patch_list;
 namespace {
 
 constexpr wchar_t kLaunchValue[] = L"LaunchInstaller";
-constexpr wchar_t kInstallFlag[] = L"InstallFlg";
-constexpr wchar_t kRebootFlag[] = L"RebootFlg";
 constexpr wchar_t kEngineDebugFile[] = L"debug.ini";  // in the update folder
-
-// An installer's answer, read once and put back to "0".
-std::int32_t TakeFlag(const wchar_t* name) {
-  std::wstring text;
-  const std::int32_t value =
-      RegReadString(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, name, &text) ? FlagNumber(text) : 0;
-  RegWriteString(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, name, L"0");
-  return value;
-}
 
 void SetLaunchFlag(DWORD value) {
   RegWriteDWORD(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, kLaunchValue, value);
@@ -55,6 +44,28 @@ bool StartAndWait(std::wstring command_line) {
 
 }  // namespace
 
+std::int32_t TakeInstallerFlag(const wchar_t* name) {
+  std::wstring text;
+  const std::int32_t value =
+      RegReadString(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, name, &text) ? FlagNumber(text) : 0;
+  RegWriteString(HKEY_LOCAL_MACHINE, kInstallerFlagsKey, name, L"0");
+  return value;
+}
+
+bool LaunchInstallerFile(const std::wstring& path, const std::wstring& parameter,
+                         const LaunchWorld& world) {
+  SetLaunchFlag(1);
+  bool launched = false;
+  if (IsFullPath(path)) {
+    zu::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file && CheckInstallerSignature(file.get(), path).passed)
+      launched = world.no_execute() || StartAndWait(L"\"" + path + L"\" " + parameter);
+  }
+  SetLaunchFlag(0);
+  return launched;
+}
+
 LaunchWorld LaunchWorld::Real() {
   // Only a file no standard user could have written counts.
   return {[] {
@@ -72,18 +83,12 @@ bool CPatchInstaller::CreateFromList(const std::vector<PatchRecord>& records) {
 }
 
 bool CPatchInstaller::Launch(std::int32_t record) {
-  SetLaunchFlag(1);
   std::wstring path, parameter;
-  bool launched = false;
-  if (list_.ReadString(record, kColPath, &path) &&
-      list_.ReadString(record, kColParameter, &parameter) && IsFullPath(path)) {
-    zu::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file && CheckInstallerSignature(file.get(), path).passed)
-      launched = world_.no_execute() || StartAndWait(L"\"" + path + L"\" " + parameter);
+  if (!list_.ReadString(record, kColPath, &path) ||
+      !list_.ReadString(record, kColParameter, &parameter)) {
+    path.clear();  // an unreadable record names no file: nothing starts
   }
-  SetLaunchFlag(0);
-  return launched;
+  return LaunchInstallerFile(path, parameter, world_);
 }
 
 void CPatchInstaller::FirstPhaseRun(std::int32_t record) {
@@ -99,12 +104,12 @@ void CPatchInstaller::FirstPhaseRun(std::int32_t record) {
   const bool launched = Launch(record);
   if (launched) list_.WriteInt(record, kColFirstLaunched, 1);
 
-  const std::int32_t asked = TakeFlag(kInstallFlag);
+  const std::int32_t asked = TakeInstallerFlag(kInstallFlagValue);
   if (phase != 0 || asked != 0) {
     phase = std::max(phase, asked);
     list_.WriteInt(record, kColPhaseFlag, phase);
   }
-  const std::int32_t reboot = TakeFlag(kRebootFlag);
+  const std::int32_t reboot = TakeInstallerFlag(kRebootFlagValue);
   if (phase == 0) {
     if (reboot > level) list_.WriteInt(record, kColInstallReboot, reboot);
     list_.WriteInt(record, kColInstalled, 1);
@@ -123,9 +128,9 @@ void CPatchInstaller::SecondPhaseRun(std::int32_t record) {
   list_.ReadInt(record, kColInstallReboot, &level);
   if (!list_.WriteInt(record, kColInstalled, 1)) return;
   if (Launch(record)) list_.WriteInt(record, kColFinalLaunched, 1);
-  const std::int32_t reboot = TakeFlag(kRebootFlag);
+  const std::int32_t reboot = TakeInstallerFlag(kRebootFlagValue);
   if (reboot > level) list_.WriteInt(record, kColInstallReboot, reboot);
   // Only a first run may ask for another; left set, it would be taken as
   // the next installer's answer.
-  TakeFlag(kInstallFlag);
+  TakeInstallerFlag(kInstallFlagValue);
 }

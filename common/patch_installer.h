@@ -12,6 +12,8 @@
 #include "common/patch_list.h"
 
 inline constexpr wchar_t kInstallerFlagsKey[] = L"Software\\Vexa Corporation\\ZEFO Update";
+inline constexpr wchar_t kInstallFlagValue[] = L"InstallFlg";  // nonzero: run me again
+inline constexpr wchar_t kRebootFlagValue[] = L"RebootFlg";    // 1 restart, 2 shutdown
 
 // What a launch needs besides the list; Real() starts installers for real.
 struct LaunchWorld {
@@ -20,6 +22,20 @@ struct LaunchWorld {
   std::function<bool()> no_execute;
   static LaunchWorld Real();
 };
+
+// Starts an installer as "\"path\" parameter" and waits for it to end,
+// however long it takes, with "LaunchInstaller" 1 meanwhile. The file is
+// opened once, without write or delete sharing, its signature checked
+// through that handle, and the handle kept until the installer has ended,
+// so the checked file is the one that runs. False when the signature is
+// not the maker's, the path is not a full path, or the process did not
+// start; true without starting anything under "NOExecute".
+bool LaunchInstallerFile(const std::wstring& path, const std::wstring& parameter,
+                         const LaunchWorld& world);
+
+// An installer's answer in kInstallFlagValue or kRebootFlagValue (0 when
+// missing or not a number), read once and put back to "0".
+std::int32_t TakeInstallerFlag(const wchar_t* name);
 
 class CPatchInstaller {
  public:
@@ -43,12 +59,7 @@ class CPatchInstaller {
   std::int32_t FirstPhaseRebootLevel() { return list_.FirstPhaseRebootLevel(); }
   std::int32_t FinalRebootLevel() { return list_.FinalRebootLevel(); }
 
-  // Starts the record's installer as "\"path\" parameter" and waits for it
-  // to end, however long it takes. The file is opened once, without write
-  // or delete sharing, its signature checked through that handle, and the
-  // handle kept until the installer has ended, so the checked file is the
-  // one that runs. False when the signature is not the maker's, the path
-  // is not a full path, or the process did not start.
+  // LaunchInstallerFile with the record's path and parameter.
   bool Launch(std::int32_t record);
 
  private:

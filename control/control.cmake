@@ -20,7 +20,6 @@ add_library(zuaxctrl STATIC
   ${CMAKE_CURRENT_LIST_DIR}/class_factory.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_frame.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_frame.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_pending.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_queries.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_drives.cpp

@@ -9,8 +9,10 @@
 #define IDI_ABOUTDLL 203            // library icon
 #define IDC_PROPPAGE_TEXT 1000      // the page's one static text
 
-// The download dialog (template 202) and its controls.
+// The download dialogs (template 202, and 206 for the self update) and
+// their controls.
 #define IDD_DOWNLOAD 202
+#define IDD_DOWNLOAD_SELF 206
 #define IDC_DOWNLOAD_PROGRESS 1000  // bar, 0-100
 #define IDC_DOWNLOAD_STATUS 203     // "<done> / <total>"
 #define IDC_DOWNLOAD_NAME 204       // the current module's display name

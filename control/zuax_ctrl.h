@@ -20,6 +20,7 @@
 #include "control/ole_control.h"
 
 class CDownloadDLG;
+class IDownloadRun;
 class CFileDownloader;
 class CDownloadSelfDlg;
 class CSelfDownloader;
@@ -188,6 +189,12 @@ class CZUAXCtrl : public COleControlBase, public IDispatch {
 
   // _DZUAX from the embedded type library, loaded on first use.
   HRESULT DispatchTypeInfo(ITypeInfo** info);
+  // Runs the engine's dialog over a run that bound (when it did not, there
+  // is nothing to run); true when the run ended normally.
+  bool RunEngineDialog(CDownloadDLG& dialog, IDownloadRun& run, bool bound);
+  // Asks the hosting browser to load the page again; each step of the way
+  // there may fail silently.
+  void RefreshHostPage();
 
   XCInnerZUAXCtrl inner_safety_{this};
   zu::ComPtr<ITypeInfo> dispatch_info_;

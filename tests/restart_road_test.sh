@@ -12,15 +12,26 @@
 # shutdown (2): then the agent registers "/showpage" and restarts or shuts
 # down after its own notice, and the logon after that runs "/showpage":
 # quiet starts registered again and the support page opened.
+#   restart_road_test.sh BIN_DIR LEVEL self
+# The control's self update instead: a page offers a newer control, whose
+# installer puts it in place and asks for a restart (LEVEL 1) or shutdown
+# (2); the control verifies the new version, registers "/showpage" and
+# ends the session after its notice; the logon after it runs "/showpage".
 set -euo pipefail
 bin=$1
 level=$2
+road=${3:-install}
 source "$(dirname "$0")/../scripts/lab-env"
 [ -f "$ZU_LAB/display" ] || "$ZU_ROOT/scripts/lab" start >/dev/null
 export DISPLAY=$(cat "$ZU_LAB/display")
-export WINEPREFIX=$ZU_BUILD/restart-road-$level
-port=$((8470 + level))
-export ZU_ROAD_SERVER=http://127.0.0.10:$port ZU_ROAD_LEVEL=$level
+if [ "$road" = self ]; then
+  export WINEPREFIX=$ZU_BUILD/self-update-road-$level
+  address=127.0.0.15 port=$((8480 + level)) steps=SelfUpdateRoad
+else
+  export WINEPREFIX=$ZU_BUILD/restart-road-$level
+  address=127.0.0.10 port=$((8470 + level)) steps=RestartRoad
+fi
+export ZU_ROAD_SERVER=http://$address:$port ZU_ROAD_LEVEL=$level
 export ZU_RECORD_FILE='C:\road-browser.log'
 winbin="Z:${bin//\//\\}"
 caption=$([ "$level" = 2 ] && echo Shutdown || echo Reboot)
@@ -32,7 +43,7 @@ cleanup() {
   [ -n "${ZU_KEEP_ROAD_PREFIX:-}" ] || rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
-step() { echo "restart-road[$level]: $*"; }
+step() { echo "$road-road[$level]: $*"; }
 in_prefix() {  # SECONDS PROGRAM ARGS...
   local limit=$1
   shift
@@ -55,28 +66,28 @@ wait_for() {  # there|gone PATTERN
     else [ "$1" = gone ] && return 0; fi
     sleep 0.25
   done
-  echo "restart-road[$level]: no program matching $2 is $1" >&2
+  echo "$road-road[$level]: no program matching $2 is $1" >&2
   return 1
 }
 
 # The maker's server: every information file names the manual page.
-python3 - "$port" <<'PY' &
+python3 - "$address" "$port" <<'PY' &
 import http.server, sys
-port = int(sys.argv[1])
+address, port = sys.argv[1], int(sys.argv[2])
 class H(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         if self.path.startswith("/page/"):
             body = b"<html>support</html>"
         else:
             body = ('<?xml version="1.0"?>\n<zefo><lastupdate>2001-1-1-0:0-GMT</lastupdate>'
-                    '<urlmanual>http://127.0.0.10:%d/page/manual</urlmanual></zefo>\n' % port).encode()
+                    '<urlmanual>http://%s:%d/page/manual</urlmanual></zefo>\n' % (address, port)).encode()
         self.send_response(200)
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
     def log_message(self, *a):
         pass
-http.server.HTTPServer(("127.0.0.10", port), H).serve_forever()
+http.server.HTTPServer((address, port), H).serve_forever()
 PY
 server_pid=$!
 
@@ -86,20 +97,26 @@ DISPLAY= timeout 1200 wineboot -i >/dev/null 2>&1 || true
 timeout 300 wineserver -w || true
 in_prefix 300 reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null
 in_prefix 300 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
-step "the page's run: first phase, autorun with /S, the control's restart"
+if [ "$road" = self ]; then
+  step "the page's self update: verified, autorun with /showpage, the control's $caption"
+else
+  step "the page's run: first phase, autorun with /S, the control's restart"
+fi
 in_prefix 300 "$winbin\\restart_road_tests.exe" --gtest_also_run_disabled_tests \
-  --gtest_filter=RestartRoad.DISABLED_Prepare --gtest_brief=1 || true
-# Wine restarts the session at once and runs the Run values, as a logon.
-wait_for there 'ZEFOUpdt\.exe.* /S$'
-step "logon: the Run value started the agent with /S"
-in_prefix 240 "$winbin\\zuui.exe" wait --caption 'Now Installing...(1/1)' --class '#32770' \
-  --timeout 180000
-if [ "$level" != 0 ]; then
-  step "the dialog showed the counter; confirming the $caption notice"
-  in_prefix 240 "$winbin\\zuui.exe" msgbox --caption "$caption" --press OK --timeout 180000 || true
+  --gtest_filter=$steps.DISABLED_Prepare --gtest_brief=1 || true
+if [ "$road" = install ]; then
+  # Wine restarts the session at once and runs the Run values, as a logon.
+  wait_for there 'ZEFOUpdt\.exe.* /S$'
+  step "logon: the Run value started the agent with /S"
+  in_prefix 240 "$winbin\\zuui.exe" wait --caption 'Now Installing...(1/1)' --class '#32770' \
+    --timeout 180000
+  if [ "$level" != 0 ]; then
+    step "the dialog showed the counter; confirming the $caption notice"
+    in_prefix 240 "$winbin\\zuui.exe" msgbox --caption "$caption" --press OK --timeout 180000 || true
+  fi
+  [ "$level" != 1 ] || wait_for gone 'ZEFOUpdt\.exe.* /S$'
 fi
 if [ "$level" = 1 ]; then
-  wait_for gone 'ZEFOUpdt\.exe.* /S$'
   wait_for there 'ZEFOUpdt\.exe.* /showpage$'
 fi
 if [ "$level" = 2 ]; then
@@ -117,5 +134,5 @@ else
   step "next logon: the Run value starts the agent with /showpage"
 fi
 in_prefix 400 "$winbin\\restart_road_tests.exe" --gtest_also_run_disabled_tests \
-  --gtest_filter=RestartRoad.DISABLED_AfterLogon --gtest_brief=1
+  --gtest_filter=$steps.DISABLED_AfterLogon --gtest_brief=1
 step "passed"

@@ -65,12 +65,7 @@ std::wstring GetAgentVersion() {
 }
 
 bool ProbeURL(const std::wstring& address, const std::wstring& user_agent, DWORD timeout_ms) {
-  zu::net::RequestOptions options;
-  options.user_agent = user_agent;
-  options.timeout_ms = timeout_ms;
-  // The status is all the probe wants; the body is never read.
-  const std::optional<zu::net::Response> response = zu::net::Get(address, options);
-  return response && response->status() == 200;
+  return zu::net::IsReachable(address, user_agent, timeout_ms);
 }
 
 bool IsURLReachable(const std::wstring& address) {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/net/http_rules.h"
+
 bool WantsModelCode(const InfoURLSettings& settings) { return settings.use_model_code == L"1"; }
 
 bool WantsSystemUILanguage(const InfoURLSettings& settings) {
@@ -59,10 +61,7 @@ std::string_view FirstLine(std::string_view bytes) {
 }
 
 std::wstring MakeUserAgent(std::wstring_view version) {
-  std::wstring agent = kUserAgentPrefix;
-  agent += version;
-  if (agent.size() > kUserAgentMaxChars) agent.resize(kUserAgentMaxChars);
-  return agent;
+  return zu::net::UserAgent(zu::net::kProbeAgentPrefix, version);
 }
 
 std::wstring DebugInfoFileURLMessage(std::wstring_view real, std::wstring_view test) {

@@ -186,4 +186,13 @@ Result Response::ReadBody(std::size_t block_size, const BodySink& sink) {
   return r;
 }
 
+bool IsReachable(const std::wstring& address, const std::wstring& user_agent,
+                 unsigned long timeout_ms) {
+  RequestOptions options;
+  options.user_agent = user_agent;
+  options.timeout_ms = timeout_ms;
+  const std::optional<Response> response = Get(address, options);
+  return response && response->status() == 200;
+}
+
 }  // namespace zu::net

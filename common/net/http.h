@@ -92,4 +92,10 @@ class Response {
 std::optional<Response> Get(const std::wstring& address, const RequestOptions& options,
                             Result* result = nullptr);
 
+// Whether a page answers: a GET of the address (redirects followed) whose
+// final answer is status 200, and no other. The body is never read; every
+// failure is false.
+bool IsReachable(const std::wstring& address, const std::wstring& user_agent,
+                 unsigned long timeout_ms);
+
 }  // namespace zu::net

@@ -23,6 +23,13 @@ std::wstring RequestTarget(std::wstring_view path, std::wstring_view extra) {
   return target;
 }
 
+std::wstring UserAgent(std::wstring_view prefix, std::wstring_view version) {
+  std::wstring agent(prefix);
+  agent += version;
+  if (agent.size() > kUserAgentMaxChars) agent.resize(kUserAgentMaxChars);
+  return agent;
+}
+
 std::optional<std::uint64_t> ParseContentLength(std::wstring_view text) {
   const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);

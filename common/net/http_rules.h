@@ -2,6 +2,7 @@
 // The plain rules of the HTTP unit: which answers are redirects, the text
 // of a "Range" header, the request target of an address and the reading of
 // an announced Content-Length. No Windows here.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,6 +27,13 @@ std::wstring RangeHeader(const ByteRange& range);
 // What goes on the request line for an address's path and query: the
 // fragment stays at home, and an empty path is "/".
 std::wstring RequestTarget(std::wstring_view path, std::wstring_view extra);
+
+// A user agent: the prefix and the version, cut to kUserAgentMaxChars.
+inline constexpr std::size_t kUserAgentMaxChars = 127;
+std::wstring UserAgent(std::wstring_view prefix, std::wstring_view version);
+// The prefix of the probe that asks whether a page answers, in the agent
+// and in the control alike.
+inline constexpr wchar_t kProbeAgentPrefix[] = L"ZEFOUpdate-Client/";
 
 // A Content-Length value: decimal digits, blanks around them allowed. A
 // value that is not a number or does not fit 64 bits is no length at all.

@@ -14,8 +14,6 @@ void CEngineDeleter::operator()(CFileDownloader* p) const { delete p; }
 
 namespace {
 
-constexpr int kRunFinished = kNoticeFinished;
-
 CModuleInfo PlainModule(const std::wstring& url, LONGLONG size, const std::wstring& name,
                         bool auto_execute, const std::wstring& option) {
   CModuleInfo m;
@@ -97,19 +95,25 @@ bool CZUAXCtrl::IsDownloaded(const std::wstring& bstrFilePath) {
 
 bool CZUAXCtrl::StartDownload() {
   if (!PassPlainPrologue()) return kRefusedBool;
-  if (download_dlg_ || !downloader_) return false;
+  // One installer run at a time: both read the installers' flags.
+  if (download_dlg_ || self_update_dlg_ || !downloader_) return false;
 
   CDownloadDLG dialog;
   download_dlg_ = &dialog;
-  INT_PTR result = -1;
-  dialog.SetDownloader(downloader_.get());
-  if (downloader_->Bind()) result = dialog.RunModal(window());
+  const bool finished = RunEngineDialog(dialog, *downloader_, downloader_->Bind());
   // Every run consumes the list; the worker has ended once it is gone.
   downloader_.reset();
   download_dlg_ = nullptr;
-  if (result != kRunFinished) return false;
+  if (finished) RefreshHostPage();
+  return finished;
+}
 
+bool CZUAXCtrl::RunEngineDialog(CDownloadDLG& dialog, IDownloadRun& run, bool bound) {
+  dialog.SetDownloader(&run);
+  return bound && dialog.RunModal(window()) == kNoticeFinished;
+}
+
+void CZUAXCtrl::RefreshHostPage() {
   zu::ComPtr<IWebBrowser2> browser = zu::ComPtr<IWebBrowser2>::Attach(HostWebBrowser(client_site()));
   if (browser) browser->Refresh();
-  return true;
 }

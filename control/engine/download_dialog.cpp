@@ -7,7 +7,7 @@
 
 #include "common/platform.h"
 #include "control/engine/engine_seams.h"
-#include "control/engine/file_downloader.h"
+#include "control/engine/engine_texts.h"
 #include "control/engine/progress_text.h"
 #include "control/registered_strings.h"
 #include "control/resource.h"
@@ -19,22 +19,10 @@ constexpr UINT_PTR kProgressTimer = 1;
 constexpr UINT kProgressPeriodMs = 200;
 constexpr DWORD kAfterPowerBackMs = 500;
 
-enum : long {
-  kTextQuestionCaption = 100,
-  kTextTitle = 300,
-  kTextCancel = 307,
-  kTextSecondPassTitle = 400,
-  kTextFirstPassTitle = 401,
-  kTextRestartCaption = 402,
-  kTextShutdownCaption = 403,
-  kTextRestart = 404,
-  kTextShutdown = 405,
-  kTextOnBattery = 406,
-};
-
 ProgressWords Words() {
-  return {RegisteredString(301), RegisteredString(302), RegisteredString(303),
-          RegisteredString(304), RegisteredString(305), RegisteredString(306)};
+  return {RegisteredString(kTextStatusLabel), RegisteredString(kTextSizeUnit),
+          RegisteredString(kTextRemainingLabel), RegisteredString(kTextHours),
+          RegisteredString(kTextMinutes), RegisteredString(kTextSeconds)};
 }
 
 std::wstring WindowText(HWND wnd) {
@@ -63,7 +51,10 @@ class WindowRunSink : public IRunSink {
 
 }  // namespace
 
-CDownloadDLG::CDownloadDLG() : zu::Dialog(IDD_DOWNLOAD) {}
+CDownloadDLG::CDownloadDLG() : CDownloadDLG(DownloadDialogLook{IDD_DOWNLOAD, true, true}) {}
+
+CDownloadDLG::CDownloadDLG(const DownloadDialogLook& look)
+    : zu::Dialog(look.template_id), look_(look) {}
 
 INT_PTR CDownloadDLG::RunModal(HWND owner) {
   INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_PROGRESS_CLASS};
@@ -85,7 +76,7 @@ void CDownloadDLG::StartTimer() { ::SetTimer(hwnd(), kProgressTimer, kProgressPe
 void CDownloadDLG::StopTimer() { ::KillTimer(hwnd(), kProgressTimer); }
 
 BOOL CDownloadDLG::OnInitDialog() {
-  SetTitle(RegisteredString(kTextTitle));
+  SetTitle(RegisteredString(kTextDownloadTitle));
   // Centred on the owner, or on the screen without one.
   RECT me = {}, around = {};
   ::GetWindowRect(hwnd(), &me);
@@ -106,7 +97,7 @@ BOOL CDownloadDLG::OnInitDialog() {
     return TRUE;
   }
   downloader_->SetSink(std::make_unique<WindowRunSink>(hwnd()));
-  if (!downloader_->Start()) {
+  if (!downloader_->StartWorker()) {
     End(kNoticeFailed);
     return TRUE;
   }
@@ -143,7 +134,8 @@ void CDownloadDLG::UpdateProgress() {
   if (view_ == kInstallingView || !downloader_) return;
   const RunProgress p = downloader_->Progress();
   const ProgressWords words = Words();
-  SetTitle(CounterTitle(RegisteredString(kTextTitle), p.index + 1, p.count));
+  SetTitle(look_.counters ? CounterTitle(RegisteredString(kTextDownloadTitle), p.index + 1, p.count)
+                          : RegisteredString(kTextDownloadTitle));
   SetItemText(IDC_DOWNLOAD_NAME, p.name);
   ::SendMessageW(progress_bar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   ::SendMessageW(progress_bar_, PBM_SETPOS, static_cast<WPARAM>(ProgressPercent(p.done, p.total)),
@@ -154,7 +146,8 @@ void CDownloadDLG::UpdateProgress() {
 }
 
 void CDownloadDLG::OnPowerStatusChange() {
-  if (!RunsOnBattery() || !downloader_ || downloader_->paused()) return;
+  if (!RunsOnBattery() || !downloader_ || downloader_->paused() || !downloader_->WatchesPower())
+    return;
   downloader_->Pause();
   StopTimer();
   ::MessageBoxW(::GetDesktopWindow(), RegisteredString(kTextOnBattery).c_str(),
@@ -171,7 +164,8 @@ void CDownloadDLG::OnPowerStatusChange() {
 }
 
 void CDownloadDLG::ShowInstallingView() {
-  ::SetWindowPos(hwnd(), HWND_TOPMOST, 10, 10, 0, 0, SWP_NOSIZE);
+  ::SetWindowPos(hwnd(), HWND_TOPMOST, 10, 10, 0, 0,
+                 SWP_NOSIZE | (look_.installing_moves ? 0 : SWP_NOMOVE));
   for (int id : {IDC_DOWNLOAD_TIME, IDC_DOWNLOAD_STATUS, IDC_DOWNLOAD_PROGRESS, IDCANCEL})
     ::ShowWindow(::GetDlgItem(hwnd(), id), SW_HIDE);
   if (downloader_) SetItemText(IDC_DOWNLOAD_NAME, downloader_->Progress().name);
@@ -180,7 +174,9 @@ void CDownloadDLG::ShowInstallingView() {
 
 void CDownloadDLG::OnRunNotice(int code, int count) {
   auto pass_title = [this](long text) {
-    return CounterTitle(RegisteredString(text), installer_number_, installer_count_);
+    return look_.counters
+               ? CounterTitle(RegisteredString(text), installer_number_, installer_count_)
+               : RegisteredString(text);
   };
   switch (code) {
     case kNoticeDownloaded:
@@ -218,6 +214,7 @@ void CDownloadDLG::OnRunNotice(int code, int count) {
     }
     default:
       StopTimer();
+      BeforeClosing(code);
       End(code);
       break;
   }

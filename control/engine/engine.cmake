@@ -8,6 +8,7 @@ set(ZU_MAKER_FTP_HOST "ftp.vexa.example" CACHE STRING
 add_library(zuenginerules STATIC
   ${CMAKE_CURRENT_LIST_DIR}/module_list.cpp
   ${CMAKE_CURRENT_LIST_DIR}/progress_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/self_update_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/transfer_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/uncheck_items.cpp)
 target_link_libraries(zuenginerules PUBLIC zu_options)
@@ -16,6 +17,7 @@ zu_add_test(NAME engine_rules_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/module_list_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/progress_text_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/self_update_rules_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/transfer_rules_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/uncheck_items_test.cpp
   LIBS zuenginerules zucommon)
@@ -23,13 +25,17 @@ zu_add_test(NAME engine_rules_tests
 target_sources(zuaxctrl PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_download.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_patches.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_self_update.cpp
   ${CMAKE_CURRENT_LIST_DIR}/download_dialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/download_steps.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_seams.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_thread.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_downloader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ftp_transfer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/http_transfer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/patch_installer_link.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/self_downloader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/self_update_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/transfer.cpp)
 target_compile_definitions(zuaxctrl PRIVATE "ZU_MAKER_FTP_HOST=L\"${ZU_MAKER_FTP_HOST}\"")
 target_link_libraries(zuaxctrl PUBLIC zuenginerules wininet ws2_32 comctl32)
@@ -40,8 +46,10 @@ zu_add_test(NAME engine_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/file_downloader_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/download_dialog_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/self_downloader_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/self_update_dialog_test.cpp
     ${CMAKE_SOURCE_DIR}/control/zuac.rc
-  LIBS zuaxctrl zuuiauto zutest
+  LIBS zuaxctrl zuuiauto zutest_engine
   LOCKS machine_state display
   TIMEOUT 600)
 

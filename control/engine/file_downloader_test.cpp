@@ -15,56 +15,23 @@
 #include "common/platform_seams.h"
 #include "tests/support/files.h"
 #include "tests/support/registry.h"
+#include "tests/support/run_watch.h"
 #include "control/ctrl_frame.h"
 #include "control/engine/engine_seams.h"
 #include "control/registered_strings.h"
 
 namespace {
 
-using Log = std::vector<std::wstring>;
-Log* g_log = nullptr;  // the running case's log, for the seams
-void Note(const std::wstring& what) {
-  if (g_log) g_log->push_back(what);
-}
+using Log = zu::test::RunLog;
+using zu::test::NoteRun;
 
-// --- Machine seams -------------------------------------------------------------------
-
-int g_battery_reads = 0;  // reads that still answer "on battery"
-BOOL WINAPI FakePowerStatus(LPSYSTEM_POWER_STATUS status) {
-  *status = SYSTEM_POWER_STATUS{};
-  status->ACLineStatus = g_battery_reads > 0 ? 0 : 1;
-  if (g_battery_reads > 0) --g_battery_reads;
-  return TRUE;
-}
 bool g_proxy = false;
 BOOL WINAPI FakeConnectedState(LPDWORD flags, DWORD) {
   *flags = INTERNET_CONNECTION_LAN | (g_proxy ? INTERNET_CONNECTION_PROXY : 0);
   return TRUE;
 }
-EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE flags) {
-  Note(flags == ES_CONTINUOUS ? L"allow sleep" : L"keep awake");
-  return ES_CONTINUOUS;
-}
 
 // --- Doubles -----------------------------------------------------------------------
-
-class LogSink : public IRunSink {
- public:
-  explicit LogSink(std::vector<int> answers = {}) : answers_(std::move(answers)) {}
-  void Notify(int code, int count) override {
-    Note(L"notify " + std::to_wstring(code) + (count ? L"(" + std::to_wstring(count) + L")" : L""));
-  }
-  int Ask(const std::wstring& text, const std::wstring& caption, UINT flags) override {
-    Note(L"ask " + caption + L": " + text);
-    if (answers_.empty()) return (flags & MB_YESNO) ? IDYES : IDOK;
-    int a = answers_.front();
-    answers_.erase(answers_.begin());
-    return a;
-  }
-
- private:
-  std::vector<int> answers_;
-};
 
 // What a fake transfer does for a URL: the bytes it appends, and its result.
 struct FakeFetch {
@@ -76,7 +43,7 @@ struct FakeFetch {
 Transfer FakeTransfer(const wchar_t* kind, std::map<std::wstring, FakeFetch>* fetches,
                       CFileDownloader** owner = nullptr) {
   return [kind, fetches, owner](const TransferRequest& r, ITransferProgress& p) {
-    Note(std::wstring(kind) + L" " + r.url + L" resume=" + std::to_wstring(p.resume()) +
+    NoteRun(std::wstring(kind) + L" " + r.url + L" resume=" + std::to_wstring(p.resume()) +
          L" from=" + std::to_wstring(p.current_bytes()));
     const FakeFetch& f = (*fetches)[r.url];
     PartialFile file;
@@ -106,10 +73,10 @@ class ScriptedInstaller : public IPatchInstaller {
     return true;
   }
   void FirstPhaseRun(int record) override {
-    Note(L"first " + std::to_wstring(record));
+    NoteRun(L"first " + std::to_wstring(record));
     if (++first_runs_ == s_.cancel_after_first_runs) owner_->Cancel();
   }
-  void SecondPhaseRun(int record) override { Note(L"second " + std::to_wstring(record)); }
+  void SecondPhaseRun(int record) override { NoteRun(L"second " + std::to_wstring(record)); }
   int PendingSecondRuns() override {
     int n = 0;
     for (std::size_t i = 0; i < s_.phase.size(); ++i) n += s_.auto_execute[i] == 1 && s_.phase[i] == 1;
@@ -178,8 +145,6 @@ class FileDownloaderTest : public ::testing::Test {
   void SetUp() override {
     ::CreateDirectoryW(L"C:\\Update", nullptr);
     for (const wchar_t* f : kFolders) RemoveFolder(Folder(f));
-    g_log = &log_;
-    g_battery_reads = 0;
     g_proxy = false;
     ClearRegisteredStrings();
     for (auto [id, text] : std::map<long, const wchar_t*>{{100, L"Resume?"},
@@ -191,17 +156,16 @@ class FileDownloaderTest : public ::testing::Test {
     world_.http = FakeTransfer(L"http", &fetches_, &owner_);
     world_.ftp = FakeTransfer(L"ftp", &fetches_, &owner_);
     world_.register_autorun = [](const std::wstring& a) {
-      Note(L"autorun " + a);
+      NoteRun(L"autorun " + a);
       return true;
     };
     world_.create_installer = [this](const ModuleList& modules) -> std::unique_ptr<IPatchInstaller> {
-      Note(L"installer for " + std::to_wstring(modules.size()));
+      NoteRun(L"installer for " + std::to_wstring(modules.size()));
       if (!script_) return nullptr;
       return std::make_unique<ScriptedInstaller>(*script_, owner_);
     };
   }
   void TearDown() override {
-    g_log = nullptr;
     for (const wchar_t* f : kFolders) RemoveFolder(Folder(f));
     ClearRegisteredStrings();
   }
@@ -211,22 +175,18 @@ class FileDownloaderTest : public ::testing::Test {
     CFileDownloader downloader(world_);
     owner_ = &downloader;
     for (const CModuleInfo& m : modules) downloader.modules().Add(m);
-    downloader.SetSink(std::make_unique<LogSink>(std::move(answers)));
-    log_.clear();
+    downloader.SetSink(watch_.Sink(std::move(answers)));
+    watch_.log.clear();
     downloader.Run();
     last_progress_ = downloader.Progress();
     owner_ = nullptr;
-    return log_;
+    return watch_.log;
   }
 
-  zu::ScopedOverride<zu::seams::GetSystemPowerStatusFn> power_{
-      zu::seams::get_system_power_status, &FakePowerStatus};
+  zu::test::RunWatch watch_;
   zu::ScopedOverride<zu::seams::InternetGetConnectedStateFn> proxy_{
       zu::seams::internet_get_connected_state, &FakeConnectedState};
-  zu::ScopedOverride<zu::seams::SetExecutionStateFn> awake_{zu::seams::set_execution_state,
-                                                              &RecordExecutionState};
   zu::test::KeySnapshot desktop_{HKEY_CURRENT_USER, kDesktopKey};
-  Log log_;
   RunWorld world_;
   std::map<std::wstring, FakeFetch> fetches_;
   std::optional<InstallerScript> script_;
@@ -342,11 +302,11 @@ TEST_F(FileDownloaderTest, APartialFileLongerThanItsModuleStartsOver) {
 }
 
 TEST_F(FileDownloaderTest, OnBatteryTheRunAsksAndEndsUnlessMainsComesBack) {
-  g_battery_reads = 2;
+  watch_.OnBatteryFor(2);
   fetches_[L"http://h/ZuEngOne.exe"] = {"x"};
   EXPECT_EQ(RunWith({Module(L"http://h/ZuEngOne.exe", 1)}),
             (Log{L"keep awake", L"ask ZEFO Update: On battery", L"notify 22", L"allow sleep"}));
-  g_battery_reads = 1;
+  watch_.OnBatteryFor(1);
   Log log = RunWith({Module(L"http://h/ZuEngOne.exe", 1)});
   EXPECT_EQ(log.at(1), L"ask ZEFO Update: On battery");
   EXPECT_EQ(log.at(2), L"http http://h/ZuEngOne.exe resume=0 from=0");

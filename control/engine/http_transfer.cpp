@@ -15,13 +15,6 @@
 namespace {
 
 constexpr wchar_t kAgentPrefix[] = L"ZEFOUpdate-ActiveX/";
-constexpr std::size_t kMaxAgentChars = 127;
-
-std::wstring UserAgent() {
-  std::wstring agent = kAgentPrefix + LoadedLibraryVersion();
-  if (agent.size() > kMaxAgentChars) agent.resize(kMaxAgentChars);
-  return agent;
-}
 
 TransferResult Failed() {
   SetZuLastError(kZuErrorHttp);
@@ -38,7 +31,7 @@ TransferResult HttpTransfer(const TransferRequest& request, ITransferProgress& p
   progress.SetCurrentBytes(file.size());
 
   zu::net::RequestOptions options;
-  options.user_agent = UserAgent();
+  options.user_agent = zu::net::UserAgent(kAgentPrefix, LoadedLibraryVersion());
   options.timeout_ms = TransferReceiveTimeout();
   std::optional<std::uint64_t> range_from;
   if (resume) {

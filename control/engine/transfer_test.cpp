@@ -8,6 +8,7 @@
 
 #include <optional>
 
+#include <shlobj.h>
 #include <wininet.h>
 
 #include "common/framework/seam.h"
@@ -55,8 +56,10 @@ class TransferTest : public ::testing::Test {
     root_ = new zu::test::TrustedRoot(servers_->RootCertificate());
     // A short receive time-out for the stalling server.
     settings_ = new zu::test::FileSnapshot(GetSettingsFilePath());
-    ::CreateDirectoryW(GetSettingsFilePath().substr(0, GetSettingsFilePath().rfind(L'\\')).c_str(),
-                       nullptr);
+    // A fresh profile has neither the settings folder nor its parent.
+    ::SHCreateDirectoryExW(
+        nullptr, GetSettingsFilePath().substr(0, GetSettingsFilePath().rfind(L'\\')).c_str(),
+        nullptr);
     ::WritePrivateProfileStringW(L"Option", L"ReceiveTimeout", L"1500",
                                  GetSettingsFilePath().c_str());
   }

@@ -11,6 +11,7 @@
 #include "common/patch_list_format.h"
 #include "common/timestamp_token.h"
 #include "control/drive_rules.h"
+#include "control/engine/self_update_rules.h"
 #include "control/engine/transfer_rules.h"
 #include "control/error_codes.h"
 #include "control/match_rules.h"
@@ -117,6 +118,23 @@ int Fuzz_version(const std::uint8_t* data, std::size_t size) {
   bool invalid = false;
   MatchDate(actual, ResolveEscapes(version), &invalid);
   Check(invalid == ResolveEscapes(version).IsAnyValue(), "only \"*\" is a refused date");
+  // The self update's order and its rule on offered versions.
+  const int order = CompareVersionTexts(actual, version);
+  Check(order == -CompareVersionTexts(version, actual), "the order is antisymmetric");
+  Check((order == 0) == (actual == version), "only equal texts compare equal");
+  auto digits_and_dots = [](const std::wstring& t) {
+    return t.find_first_not_of(L"0123456789.") == std::wstring::npos;
+  };
+  if (digits_and_dots(actual) && digits_and_dots(version)) {
+    const int whole = actual.compare(version);
+    Check((order < 0) == (whole < 0) && (order > 0) == (whole > 0),
+          "for digits and dots the order is the whole texts' order");
+  }
+  if (IsOfferedVersionAllowed(version)) {
+    Check(digits_and_dots(version) && std::count(version.begin(), version.end(), L'.') == 3,
+          "an allowed offer is four parts of digits");
+    Check(!IsOlderThanOffered(version, version), "an offer is not older than itself");
+  }
   const std::string head(reinterpret_cast<const char*>(data), size);
   const std::string line = FirstVersionLine(head);
   Check(line.size() <= kVersionTextBytes, "a version line has at most 128 bytes");

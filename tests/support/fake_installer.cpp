@@ -9,7 +9,16 @@
 //   /runN=I,R       on run N set "InstallFlg" to I and "RebootFlg" to R
 //                   (either may be empty to leave that value alone)
 //   /sleep=MS       wait before ending
-// Everything else on the line is recorded and ignored.
+// and, as the control's own installer does:
+//   /control=PATH   the control's library (ZUAC.dll), loaded or not
+//   /new=PATH       the library to put in its place
+//   /version=TEXT   the version text to leave beside it
+//   /install=N      on run N: rename the control out of the way (".old"),
+//                   copy the new one in and write "Version.txt" beside it
+// Everything else on the line is recorded and ignored. Started without
+// any option (the control starts its own installer with an empty
+// parameter), it takes them from the environment variable
+// ZU_FAKE_INSTALLER instead.
 #include <windows.h>
 
 #include <string>
@@ -100,9 +109,37 @@ void Append(const std::wstring& log, const std::wstring& line) {
 
 }  // namespace
 
+std::wstring Environment(const wchar_t* name) {
+  const DWORD n = ::GetEnvironmentVariableW(name, nullptr, 0);
+  if (n == 0) return std::wstring();
+  std::wstring value(n, L'\0');
+  value.resize(::GetEnvironmentVariableW(name, value.data(), n));
+  return value;
+}
+
+// What a control installer does: the loaded library can be renamed, not
+// overwritten, so it goes aside and the new one takes its name.
+void ReplaceControl(const std::wstring& control, const std::wstring& replacement,
+                    const std::wstring& version) {
+  ::MoveFileExW(control.c_str(), (control + L".old").c_str(), MOVEFILE_REPLACE_EXISTING);
+  ::CopyFileW(replacement.c_str(), control.c_str(), FALSE);
+  const std::wstring text_path = control.substr(0, control.rfind(L'\\')) + L"\\Version.txt";
+  HANDLE f = ::CreateFileW(text_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return;
+  const std::string text(version.begin(), version.end());  // digits and dots
+  DWORD written = 0;
+  ::WriteFile(f, (text + "\r\n").data(), static_cast<DWORD>(text.size() + 2), &written, nullptr);
+  ::CloseHandle(f);
+}
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   const std::wstring line = ::GetCommandLineW();
-  const std::vector<std::wstring> words = Words(line);
+  std::vector<std::wstring> words = Words(line);
+  if (words.size() <= 1) {
+    const std::vector<std::wstring> more = Words(Environment(L"ZU_FAKE_INSTALLER"));
+    words.insert(words.end(), more.begin(), more.end());
+  }
   const std::wstring log = Option(words, L"/log=");
   const int run = (log.empty() ? 0 : RunsLogged(log)) + 1;
 
@@ -114,6 +151,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     if (!install.empty()) SetFlag(L"InstallFlg", install);
     if (!reboot.empty()) SetFlag(L"RebootFlg", reboot);
   }
+  const std::wstring control = Option(words, L"/control=");
+  if (!control.empty() && Option(words, L"/install=") == std::to_wstring(run))
+    ReplaceControl(control, Option(words, L"/new="), Option(words, L"/version="));
   if (!log.empty())
     Append(log, L"run=" + std::to_wstring(run) + L" launch=" + LaunchInstaller() +
                     L" delete_open=" + (CanOpenSelfForDeletion() ? L"1" : L"0") + L" cmd=" + line +

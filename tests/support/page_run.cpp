@@ -5,6 +5,8 @@
 #include "tests/support/text.h"
 #include "tools/uiauto/uiauto.h"
 
+#include <algorithm>
+#include <iterator>
 #include <thread>
 
 namespace zu::test {
@@ -48,15 +50,19 @@ void Person::Watch(const std::atomic<bool>& page_done) {
     for (HWND w : zu::ui::TopLevelWindows()) {
       if (!::IsWindowVisible(w) || zu::ui::DescribeWindow(w).class_name != L"#32770") continue;
       std::wstring caption = zu::ui::ReadWindowText(w);
-      for (const auto& [box, button] : answers_) {
-        if (caption != box) continue;
-        std::wstring text = zu::ui::ReadMessageBoxText(w);
+      const auto same_caption = [&](const auto& answer) { return answer.first == caption; };
+      const auto answer = std::find_if(answers_.begin(), answers_.end(), same_caption);
+      if (answer != answers_.end()) {
+        const std::wstring text = zu::ui::ReadMessageBoxText(w);
         if (text.empty()) continue;  // not on the screen yet
         boxes.push_back(caption + L": " + text);
-        zu::ui::PressButton(w, button);
+        zu::ui::PressButton(w, answer->second);
         zu::ui::WaitForWindowGone(w, 5000);
+        // A later answer for the caption takes over from this one.
+        if (std::find_if(std::next(answer), answers_.end(), same_caption) != answers_.end())
+          answers_.erase(answer);
       }
-      if (caption.rfind(L"Downloading (", 0) == 0 && (titles.empty() || titles.back() != caption)) {
+      if (caption.rfind(title_prefix_, 0) == 0 && (titles.empty() || titles.back() != caption)) {
         titles.push_back(caption);
         if (on_title_) on_title_(w, caption);
       }

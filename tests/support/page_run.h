@@ -30,10 +30,14 @@ std::string JsString(const std::wstring& text);
 class Person {
  public:
   // Answers each message box with this caption with the button, as often
-  // as it comes.
+  // as it comes; answers given again for a caption are used in turn, the
+  // last as often as it comes.
   void Answer(const std::wstring& caption, const std::wstring& button) {
     answers_.push_back({caption, button});
   }
+  // Titles that start so are the download dialog's ("Downloading (" unless
+  // set).
+  void WatchTitles(std::wstring prefix) { title_prefix_ = std::move(prefix); }
   // Called with each new title of the download dialog.
   void OnTitle(std::function<void(HWND, const std::wstring&)> f) { on_title_ = std::move(f); }
   // Watches and answers until page_done.
@@ -45,6 +49,7 @@ class Person {
  private:
   std::vector<std::pair<std::wstring, std::wstring>> answers_;
   std::function<void(HWND, const std::wstring&)> on_title_;
+  std::wstring title_prefix_ = L"Downloading (";
 };
 
 // RunPage while a person watches the screen.

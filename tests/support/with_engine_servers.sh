@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs a command beside the engine's test servers (engine_servers.py): HTTP
 # and HTTPS on 127.0.0.1 with a test certificate, and the three FTP servers
-# on port 21 of 127.0.0.5, 127.0.0.6 and 127.0.0.7. The command finds them
+# on port 21 of 127.0.0.5, 127.0.0.6 and 127.0.0.7 (or of the three
+# addresses in ZU_ENGINE_FTP, so that groups of other trees running at the
+# same time keep out of each other's way). The command finds them
 # through ZU_ENGINE_SERVERS, the servers' folder as Wine sees it (Z:\...):
 # "ready" (ports), "log" (every request), "files\" (what they serve) and
 # "root.der" (the certificate's root, for the prefix's trusted roots).
@@ -36,9 +38,10 @@ openssl x509 -req -in "$work/server.csr" -CA "$work/root.pem" -CAkey "$work/root
   >/dev/null 2>&1
 openssl x509 -in "$work/root.pem" -outform DER -out "$work/root.der"
 
+read -r -a ftp <<<"${ZU_ENGINE_FTP:-127.0.0.5 127.0.0.6 127.0.0.7}"
 /usr/bin/python3 "$here/engine_servers.py" --root "$work/files" --log "$work/log" \
   --ready "$work/ready" --cert "$work/server.pem" --key "$work/server.key" \
-  --ftp 127.0.0.5 --ftp-norest 127.0.0.6 --ftp-badpasv 127.0.0.7 \
+  --ftp "${ftp[0]}" --ftp-norest "${ftp[1]}" --ftp-badpasv "${ftp[2]}" \
   </dev/null >"$work/servers.out" 2>&1 &
 pid=$!
 for _ in $(seq 100); do
