@@ -8,8 +8,6 @@ namespace {
 constexpr std::uint32_t kRegSz = 1;        // REG_SZ
 constexpr std::uint32_t kRegExpandSz = 2;  // REG_EXPAND_SZ
 
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c; }
-
 }  // namespace
 
 std::wstring NormalizeIdentifyingNumber(const std::wstring& identifying_number) {
@@ -28,13 +26,6 @@ bool SplitIdentifyingNumber(const std::wstring& identifying_number, std::wstring
   if (dash == std::wstring::npos) return false;
   *model_code = text.substr(0, dash);
   *serial_number = text.substr(dash + 1);
-  return true;
-}
-
-bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
   return true;
 }
 

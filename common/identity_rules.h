@@ -15,9 +15,6 @@ std::wstring NormalizeIdentifyingNumber(const std::wstring& identifying_number);
 bool SplitIdentifyingNumber(const std::wstring& identifying_number, std::wstring* model_code,
                             std::wstring* serial_number);
 
-// Identifier comparisons of the installed-components database. Component
-// identifiers are ASCII; letters outside ASCII compare exactly.
-bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b);
 
 // Longest text a database string value may hold, terminator excluded, and
 // the buffer that sub-key names are enumerated with.

@@ -39,17 +39,6 @@ TEST(IdentityRules, CutsModelCodeAndSerialAtFirstSeparator) {
   EXPECT_EQ(L"ABC123", NormalizeIdentifyingNumber(L"ABC123"));
 }
 
-TEST(IdentityRules, IgnoresCaseOfAsciiLettersOnly) {
-  EXPECT_TRUE(EqualsIgnoreCase(L"SP-abc_12", L"sp-ABC_12"));
-  EXPECT_TRUE(EqualsIgnoreCase(L"", L""));
-  EXPECT_FALSE(EqualsIgnoreCase(L"SP1", L"SP1 "));
-  EXPECT_FALSE(EqualsIgnoreCase(L"SP1", L"SP"));
-  // '[' and '{' sit next to the letters; only letters fold.
-  EXPECT_FALSE(EqualsIgnoreCase(L"[", L"{"));
-  EXPECT_FALSE(EqualsIgnoreCase(L"@", L"`"));
-  EXPECT_FALSE(EqualsIgnoreCase(L"\u00C9", L"\u00E9"));
-}
-
 TEST(IdentityRules, DecodesOnlyStringValuesThatFitTheBuffer) {
   const auto decode = [](std::uint32_t type, const std::wstring& data, std::wstring* out) {
     return DecodeComponentText(type, data.data(), data.size() * sizeof(wchar_t), out);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/ascii_case.h"
 #include "common/framework/handle.h"
 #include "common/identity_rules.h"
 
@@ -70,9 +71,9 @@ bool IsComponentInstalled(const std::wstring& id) {
   // An identifier with a "\" would open a deeper key, never one named by it.
   if (IsUsableKeyName(id)) {
     search.patchdb_key = id;
-    search.patchdb_patchid = [&](const std::wstring& s) { return EqualsIgnoreCase(s, id); };
+    search.patchdb_patchid = [&](const std::wstring& s) { return zu::EqualsIgnoringAsciiCase(s, id); };
   }
-  search.appid = [&](const std::wstring& s) { return EqualsIgnoreCase(s, id); };
+  search.appid = [&](const std::wstring& s) { return zu::EqualsIgnoringAsciiCase(s, id); };
   search.app_patchid = [&](const std::wstring& s) { return s == id; };
   return SearchComponentDatabase(search);
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/ascii_case.h"
+
 namespace patch_list {
 
 namespace {
@@ -47,7 +49,6 @@ bool IsPlainComponent(const std::wstring& s) {
   return std::all_of(s.begin(), s.end(), IsSafeNameChar);
 }
 
-wchar_t Lower(wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; }
 
 }  // namespace
 
@@ -290,7 +291,7 @@ bool IsModuleFilePath(const std::wstring& path) {
   constexpr std::size_t kPrefixLen = sizeof(kPrefix) / sizeof(kPrefix[0]) - 1;
   if (path.size() <= kPrefixLen) return false;
   for (std::size_t i = 0; i < kPrefixLen; ++i)
-    if (Lower(path[i]) != kPrefix[i]) return false;
+    if (zu::FoldAscii(path[i]) != kPrefix[i]) return false;
   const std::wstring rest = path.substr(kPrefixLen);
   const std::size_t slash = rest.find(L'\\');
   if (slash == std::wstring::npos) return false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/ascii_case.h"
 #include "control/match_rules.h"
 
 namespace {
@@ -90,7 +91,7 @@ bool ParseInquiryReply(const PassThroughBuffer& reply, InquiryFields* fields) {
 }
 
 bool DriveFieldMatches(const std::wstring& field, const std::wstring& wanted) {
-  return EqualsNoCase(field.substr(0, wanted.size()), wanted);
+  return zu::EqualsIgnoringAsciiCase(field.substr(0, wanted.size()), wanted);
 }
 
 bool DriveMatchesArguments(const DriveIdentity& drive, const DriveIdentity& wanted) {

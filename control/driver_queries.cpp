@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "common/ascii_case.h"
 #include "common/framework/device_info.h"
 #include "control/error_codes.h"
 #include "control/match_rules.h"
@@ -34,7 +35,7 @@ bool HasHardwareId(HDEVINFO set, SP_DEVINFO_DATA* device, const std::wstring& wa
   const std::vector<wchar_t> ids = DeviceProperty(set, device, SPDRP_HARDWAREID);
   for (std::size_t at = 0; at < ids.size() && ids[at];) {
     const std::wstring id(&ids[at]);
-    if (EqualsNoCase(id, wanted)) return true;
+    if (zu::EqualsIgnoringAsciiCase(id, wanted)) return true;
     at += id.size() + 1;
   }
   return false;

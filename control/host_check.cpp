@@ -10,6 +10,7 @@
 
 #include <vector>
 
+#include "common/ascii_case.h"
 #include "common/framework/com.h"
 #include "common/update_folder.h"
 #include "control/page_url_rules.h"
@@ -105,7 +106,7 @@ bool IsAllowedPageURL(const std::wstring& address) {
   const std::optional<PageUrlParts> strict = ParsePageAddress(address);
   const std::optional<PageUrlParts> browser = ParsePageUrl(address);
   if (!strict || !browser || strict->scheme != browser->scheme ||
-      !EqualsIgnoringAsciiCase(strict->host, browser->host))
+      !zu::EqualsIgnoringAsciiCase(strict->host, browser->host))
     return false;
   return IsAllowedPageParts(address, browser);
 }

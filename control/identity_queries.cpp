@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/ascii_case.h"
 #include "common/framework/handle.h"
 #include "common/identity.h"
 #include "common/identity_rules.h"
@@ -161,10 +162,10 @@ bool IsComponentInstalledForPage(const std::wstring& id_in) {
   ComponentSearch search;
   if (IsUsableKeyName(id)) {
     search.patchdb_key = id;
-    search.patchdb_patchid = [&](const std::wstring& s) { return EqualsIgnoreCase(s, id); };
+    search.patchdb_patchid = [&](const std::wstring& s) { return zu::EqualsIgnoringAsciiCase(s, id); };
   }
-  search.appid = [&](const std::wstring& s) { return EqualsIgnoreCase(s, id); };
-  search.app_patchid = [&](const std::wstring& s) { return EqualsIgnoreCase(s, id); };
+  search.appid = [&](const std::wstring& s) { return zu::EqualsIgnoringAsciiCase(s, id); };
+  search.app_patchid = [&](const std::wstring& s) { return zu::EqualsIgnoringAsciiCase(s, id); };
   return SearchComponentDatabase(search);
 }
 
@@ -173,10 +174,10 @@ bool IsComponentPrefixInstalled(const std::wstring& prefix) {
   ComponentSearch search;
   if (IsUsableKeyName(prefix)) {
     search.patchdb_key = prefix;
-    search.patchdb_patchid = [&](const std::wstring& s) { return EqualsIgnoreCase(s, prefix); };
+    search.patchdb_patchid = [&](const std::wstring& s) { return zu::EqualsIgnoringAsciiCase(s, prefix); };
   }
   search.appid = [&](const std::wstring& s) {
-    return EqualsIgnoreCase(s, prefix) || StartsWith(s, prefix);
+    return zu::EqualsIgnoringAsciiCase(s, prefix) || StartsWith(s, prefix);
   };
   search.app_patchid = [&](const std::wstring& s) { return StartsWith(s, prefix); };
   return SearchComponentDatabase(search);

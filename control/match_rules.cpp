@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-namespace {
+#include "common/ascii_case.h"
 
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c; }
+namespace {
 
 std::size_t LeadingZeros(const std::wstring& digits) {
   std::size_t n = 0;
@@ -14,20 +14,13 @@ std::size_t LeadingZeros(const std::wstring& digits) {
 
 }  // namespace
 
-bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  return true;
-}
-
 bool MatchText(const std::wstring& actual, const RequirementItem& item) {
   if (actual.empty()) return false;
   if (item.prefix) {
     const std::size_t n = std::min(item.text.size(), kPrefixMaxChars);
     return actual.size() >= n && actual.compare(0, n, item.text, 0, n) == 0;
   }
-  return EqualsNoCase(actual, item.text);
+  return zu::EqualsIgnoringAsciiCase(actual, item.text);
 }
 
 std::wstring NormalizeVersion(const std::wstring& text) {

@@ -40,5 +40,3 @@ int CompareDecimal(const std::wstring& a, const std::wstring& b);
 // a prefix item as MatchText.
 bool MatchIdentityPattern(const std::wstring& actual, const RequirementItem& item);
 
-// ASCII letters compared without case; every other character exactly.
-bool EqualsNoCase(const std::wstring& a, const std::wstring& b);

@@ -1,8 +1,8 @@
 #include "control/page_url_rules.h"
 
-namespace {
+#include "common/ascii_case.h"
 
-wchar_t LowerAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c + (L'a' - L'A') : c; }
+namespace {
 
 // Whether a path holds a "." or ".." segment, plain or escaped ("%2e"),
 // before its query or fragment; "\" divides segments as "/" does in a
@@ -46,21 +46,14 @@ bool IsDecimalPort(std::wstring_view port) {
 
 }  // namespace
 
-bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
-}
-
 std::optional<PageUrlParts> ParsePageAddress(std::wstring_view address) {
   const size_t colon = address.find(L':');
   if (colon == std::wstring_view::npos) return std::nullopt;
   PageUrlParts parts;
   const std::wstring_view scheme = address.substr(0, colon);
-  if (EqualsIgnoringAsciiCase(scheme, L"http"))
+  if (zu::EqualsIgnoringAsciiCase(scheme, L"http"))
     parts.scheme = PageScheme::kHttp;
-  else if (EqualsIgnoringAsciiCase(scheme, L"https"))
+  else if (zu::EqualsIgnoringAsciiCase(scheme, L"https"))
     parts.scheme = PageScheme::kHttps;
   else
     return std::nullopt;
@@ -97,11 +90,6 @@ bool IsAllowedPageAddress(const std::wstring& address, const PageAllowList& list
   return IsAllowedPageParts(address, ParsePageAddress(address), list);
 }
 
-std::wstring AsciiLower(std::wstring_view text) {
-  std::wstring out(text);
-  for (wchar_t& c : out) c = LowerAscii(c);
-  return out;
-}
 
 bool IsDnsHostText(std::wstring_view host) {
   if (host.empty()) return false;
@@ -132,7 +120,7 @@ bool IsAllowedPageParts(const std::wstring& address, const std::optional<PageUrl
   if (!IsDnsHostText(host)) return false;
 
   for (size_t i = 0; i < list.exact_hosts.size(); ++i) {
-    if (!EqualsIgnoringAsciiCase(host, list.exact_hosts[i])) continue;
+    if (!zu::EqualsIgnoringAsciiCase(host, list.exact_hosts[i])) continue;
     if (i == 0 && parts->scheme != PageScheme::kHttps) continue;
     return true;
   }
@@ -140,10 +128,10 @@ bool IsAllowedPageParts(const std::wstring& address, const std::optional<PageUrl
   for (std::wstring_view suffix : list.domain_suffixes) {
     std::wstring_view tail = host;
     if (tail.size() > suffix.size()) tail.remove_prefix(tail.size() - suffix.size());
-    if (EqualsIgnoringAsciiCase(tail, suffix)) return true;
+    if (zu::EqualsIgnoringAsciiCase(tail, suffix)) return true;
   }
 
-  const std::wstring copy = AsciiLower(ReplaceEncodedBlanks(address));
+  const std::wstring copy = zu::AsciiLower(ReplaceEncodedBlanks(address));
   for (std::wstring_view prefix : list.address_prefixes)
     if (std::wstring_view(copy).starts_with(prefix) &&
         !HasDotSegment(std::wstring_view(copy).substr(prefix.size())))

@@ -33,9 +33,6 @@ std::optional<PageUrlParts> ParsePageAddress(std::wstring_view address);
 // parse (the control asks both, and both must agree on the host).
 bool IsAllowedPageAddress(const std::wstring& address, const PageAllowList& list = kPageAllowList);
 
-// The same letters, ignoring the case of ASCII letters only.
-bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b);
-
 // True when every character may stand in a DNS host name (letters, digits,
 // "-", "."), so that no parser can read another host out of it than the
 // browser does ("\", "@", "%", blanks and the like are refused).
@@ -43,7 +40,3 @@ bool IsDnsHostText(std::wstring_view host);
 
 // Every "%20" replaced by " ".
 std::wstring ReplaceEncodedBlanks(std::wstring_view address);
-
-// ASCII letters only: the allow-list is ASCII, and a locale's case mapping
-// (the Kelvin sign to "k") must not make a foreign address match.
-std::wstring AsciiLower(std::wstring_view text);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/ascii_case.h"
 #include "control/error_codes.h"
 #include "control/match_rules.h"
 #include "control/registry_format.h"
@@ -18,19 +19,13 @@ const ListRules kNameRules{.wildcards = true, .any_value = true, .several = true
 const ListRules kStringRules{.wildcards = true, .any_value = false, .several = true,
                              .empty = false};
 
-std::wstring LowerAscii(std::wstring text) {
-  for (wchar_t& c : text)
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  return text;
-}
-
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
   return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
 bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
   const std::size_t n = std::min(prefix.size(), kPrefixMaxChars);
-  return text.size() >= n && EqualsNoCase(text.substr(0, n), prefix.substr(0, n));
+  return text.size() >= n && zu::EqualsIgnoringAsciiCase(text.substr(0, n), prefix.substr(0, n));
 }
 
 void ReplaceAll(std::wstring* text, const std::wstring& from, const std::wstring& to) {
@@ -67,7 +62,7 @@ bool BinaryItems(const std::wstring& lower, std::vector<RequirementItem>* items)
 
 bool ParseRegistryValueList(const std::wstring& text, std::vector<RequirementItem>* items) {
   items->clear();
-  const std::wstring lower = LowerAscii(text);
+  const std::wstring lower = zu::AsciiLower(text);
   bool ok = false;
   if (lower.find(kDwordTag) != std::wstring::npos) {
     ok = SplitRequirementList(lower, items, kStringRules) && AllBeginWith(*items, kDwordTag);
@@ -110,14 +105,14 @@ RegistryValueForms ValueForms(std::uint32_t type, const void* data, std::size_t 
 bool ValueFormsMatch(const RegistryValueForms& forms, const RequirementItem& item) {
   for (const std::wstring* form : {&forms.plain, &forms.text}) {
     if (form->empty()) continue;
-    if (item.prefix ? StartsWithNoCase(*form, item.text) : EqualsNoCase(*form, item.text))
+    if (item.prefix ? StartsWithNoCase(*form, item.text) : zu::EqualsIgnoringAsciiCase(*form, item.text))
       return true;
   }
   return false;
 }
 
 bool ValueNameMatches(const std::wstring& name, const RequirementItem& item) {
-  if (!item.prefix) return EqualsNoCase(name, item.text);
+  if (!item.prefix) return zu::EqualsIgnoringAsciiCase(name, item.text);
   const std::size_t n = std::min(item.text.size(), kPrefixMaxChars);
   return name.size() >= n && name.compare(0, n, item.text, 0, n) == 0;
 }

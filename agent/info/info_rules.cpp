@@ -3,23 +3,12 @@
 #include <climits>
 #include <cstdint>
 
+#include "common/ascii_case.h"
+
 std::wstring OsTagForMajorVersion(unsigned major_version) {
   if (major_version > 5) return L"Vista";
   if (major_version == 5) return L"XP";
   return L"";
-}
-
-namespace {
-
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c; }
-
-}  // namespace
-
-bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  return true;
 }
 
 bool COsSelection::Offer(const std::wstring& text, const std::wstring* parent_os) {
@@ -28,7 +17,7 @@ bool COsSelection::Offer(const std::wstring& text, const std::wstring* parent_os
     default_ = text;
     return false;
   }
-  if (EqualsIgnoringAsciiCase(*parent_os, os_tag_)) {
+  if (zu::EqualsIgnoringAsciiCase(*parent_os, os_tag_)) {
     match_ = text;
     return true;
   }
@@ -96,7 +85,7 @@ std::vector<std::wstring> SplitComponentList(std::wstring_view text) {
 bool EsdModuleApplies(const std::wstring& spid, const std::optional<std::wstring>& parent_os,
                       const std::wstring& os_tag, const std::optional<std::wstring>& list_text,
                       const std::function<bool(const std::wstring&)>& is_installed) {
-  if (parent_os && !EqualsIgnoringAsciiCase(*parent_os, os_tag)) return false;
+  if (parent_os && !zu::EqualsIgnoringAsciiCase(*parent_os, os_tag)) return false;
   if (!spid.empty() && is_installed(spid)) return false;
   if (!list_text) return false;
   for (const std::wstring& id : SplitComponentList(*list_text))
@@ -107,7 +96,7 @@ bool EsdModuleApplies(const std::wstring& spid, const std::optional<std::wstring
 bool IsWebAddress(std::wstring_view address) {
   for (std::wstring_view scheme : {std::wstring_view(L"http://"), std::wstring_view(L"https://")})
     if (address.size() >= scheme.size() &&
-        EqualsIgnoringAsciiCase(address.substr(0, scheme.size()), scheme))
+        zu::EqualsIgnoringAsciiCase(address.substr(0, scheme.size()), scheme))
       return true;
   return false;
 }

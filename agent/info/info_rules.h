@@ -13,11 +13,6 @@
 // "Vista" above major version 5, "XP" at 5, empty before.
 std::wstring OsTagForMajorVersion(unsigned major_version);
 
-// Case-insensitive for ASCII letters only. The "OS" values are ASCII words;
-// a looser folding would let look-alike letters (dotless i, the Kelvin
-// sign) select an element meant for another system.
-bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b);
-
 // The choice among the elements of one tag, fed in document order. An
 // element whose parent has no "OS" is a default (the last one wins); one
 // whose parent's "OS" equals the tag (ignoring case) is the answer at once;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "common/ascii_case.h"
 #include "common/autorun.h"
 #include "common/identity_rules.h"
 #include "common/patch_installer.h"
@@ -150,7 +151,7 @@ bool CSelfDownloader::Verify(bool launched) {
   if (!launch_marker_) return false;
   launch_marker_ = 0;
   // The version text names the new version, without regard to case.
-  if (!launched || !EqualsIgnoreCase(world_.version_text(), job_.new_version)) {
+  if (!launched || !zu::EqualsIgnoringAsciiCase(world_.version_text(), job_.new_version)) {
     sink_->Ask(Text(kTextSelfUpdateFailed), Text(kTextQuestionCaption), MB_OK | MB_ICONWARNING);
     return false;
   }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ascii_case.h"
 #include "common/net/http_rules.h"
 #include "common/patch_list_format.h"
 #include "common/timestamp_token.h"
@@ -93,7 +94,7 @@ int Fuzz_list_match(const std::uint8_t* data, std::size_t size) {
     if (actual.empty()) Check(!match, "an empty value never matches");
     if (item.prefix && item.text.size() <= kPrefixMaxChars && !actual.empty())
       Check(match == StartsWith(actual, item.text), "prefix items match by prefix");
-    if (!item.prefix && match) Check(EqualsNoCase(actual, item.text), "plain items match equal");
+    if (!item.prefix && match) Check(zu::EqualsIgnoringAsciiCase(actual, item.text), "plain items match equal");
     if (!item.text.empty() && !item.prefix)
       Check(MatchText(item.text, item), "a plain item matches itself");
   }

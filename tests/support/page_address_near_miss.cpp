@@ -3,6 +3,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ascii_case.h"
+
 namespace zu::test {
 namespace {
 
@@ -24,13 +26,6 @@ class Choices {
   std::size_t size_;
   std::size_t at_ = 0;
 };
-
-std::wstring Lower(std::wstring_view s) {
-  std::wstring out(s);
-  for (wchar_t& c : out)
-    if (c >= L'A' && c <= L'Z') c += L'a' - L'A';
-  return out;
-}
 
 // What the page would be: the parts a browser reads, rendered at the end.
 struct Address {
@@ -132,7 +127,7 @@ class Generator {
       if (!((c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
             c == L'-' || c == L'.'))
         return false;
-    const std::wstring h = Lower(host);
+    const std::wstring h = zu::AsciiLower(host);
     for (std::wstring_view e : list_.exact_hosts)
       if (h == e) return true;
     for (std::wstring_view s : list_.domain_suffixes)
