@@ -1,0 +1,5 @@
+# The package (build/ZEFOUpdate.msi) installed, repaired, upgraded, refused
+# as a downgrade and removed by Wine's msiexec in a throwaway prefix.
+add_test(NAME package_e2e_tests
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/package_e2e.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION})
+set_tests_properties(package_e2e_tests PROPERTIES RESOURCE_LOCK display TIMEOUT 900)
