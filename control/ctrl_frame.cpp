@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "common/platform.h"
 #include "control/host_check.h"
 #include "control/requirement_list.h"
@@ -10,8 +12,8 @@
 
 namespace {
 // Shared by every control of the process. The browser's apartment
-// serialises the calls, so it needs no lock.
-long g_last_error = kZuErrorNeverSet;
+// serialises the calls; the download worker sets it too.
+std::atomic<long> g_last_error{kZuErrorNeverSet};
 }  // namespace
 
 void SetZuLastError(long code) {
@@ -22,7 +24,8 @@ void SetZuLastError(long code) {
 long ZuLastError() { return g_last_error; }
 
 long ZuLastErrorForPage() {
-  if (g_last_error == kZuErrorNeverSet) g_last_error = static_cast<long>(::GetLastError());
+  long never = kZuErrorNeverSet;
+  g_last_error.compare_exchange_strong(never, static_cast<long>(::GetLastError()));
   return g_last_error;
 }
 

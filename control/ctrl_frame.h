@@ -26,3 +26,8 @@ long ZuLastError();
 // GetLastError's rule: while the variable is -1, the calling thread's
 // system last-error is first copied into it; then the variable.
 long ZuLastErrorForPage();
+
+// "%d.%d.%d.%d" of the file version of the ZUAC.dll loaded in this process
+// (the first module of that name), empty when there is none or it has no
+// version.
+std::wstring LoadedLibraryVersion();

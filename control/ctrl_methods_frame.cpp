@@ -50,6 +50,11 @@ std::wstring FindOwnModulePath() {
 
 }  // namespace
 
+std::wstring LoadedLibraryVersion() {
+  std::wstring path = FindOwnModulePath();
+  return path.empty() ? std::wstring() : FileVersionText(path);
+}
+
 // --- Last-error code -------------------------------------------------------------
 
 long CZUAXCtrl::GetLastError() {
@@ -135,8 +140,7 @@ std::wstring CZUAXCtrl::GetSelfVersion() {
   if (!PassPlainPrologue()) return RefusedString();
   std::wstring debug_version;
   if (ReadDebugGeneral(L"SelfVersion", &debug_version)) return debug_version;
-  std::wstring path = FindOwnModulePath();
-  return path.empty() ? std::wstring() : FileVersionText(path);
+  return LoadedLibraryVersion();
 }
 
 // --- A downloaded module's folder ------------------------------------------------------------

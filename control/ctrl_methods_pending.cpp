@@ -4,41 +4,8 @@
 #include "control/ctrl_frame.h"
 #include "control/zuax_ctrl.h"
 
-// The engine's objects are not built yet, so none is ever created and
-// there is nothing to free.
-void CEngineDeleter::operator()(CFileDownloader*) const {}
+// The self update is not built yet, so no self downloader is ever created.
 void CEngineDeleter::operator()(CSelfDownloader*) const {}
-
-// --- Module list and download run ------------------------------------------------
-
-bool CZUAXCtrl::StartDownload() {
-  PassPlainPrologue();
-  return kRefusedBool;
-}
-
-bool CZUAXCtrl::IsDownloaded(const std::wstring&) {
-  PassPlainPrologue();
-  return kRefusedBool;
-}
-
-bool CZUAXCtrl::AddModuleInfo(const std::wstring&, LONGLONG, const std::wstring&, bool,
-                              const std::wstring&) {
-  PassPlainPrologue();
-  return kRefusedBool;
-}
-
-bool CZUAXCtrl::ClearModuleList() {
-  PassPlainPrologue();
-  return kRefusedBool;
-}
-
-bool CZUAXCtrl::AddModuleInfoEx(const std::wstring&, const std::wstring&, LONGLONG,
-                                const std::wstring&, bool, const std::wstring&,
-                                const std::wstring&, const std::wstring&, const std::wstring&,
-                                const std::wstring&, const std::wstring&, const std::wstring&) {
-  PassPlainPrologue();
-  return kRefusedBool;
-}
 
 // --- Patch records and un-checked items -------------------------------------------
 

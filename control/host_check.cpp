@@ -22,13 +22,8 @@ bool ReadDebugValue(const wchar_t* section, const std::wstring& key, std::wstrin
 
 // The address of the browser window's top-level document.
 bool BrowserAddress(IOleClientSite* site, std::wstring* address) {
-  zu::ComPtr<IServiceProvider> provider;
-  if (FAILED(site->QueryInterface(IID_IServiceProvider, provider.put_void())) || !provider)
-    return false;
-  zu::ComPtr<IWebBrowser2> browser;
-  if (FAILED(provider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.put_void())) ||
-      !browser)
-    return false;
+  zu::ComPtr<IWebBrowser2> browser = zu::ComPtr<IWebBrowser2>::Attach(HostWebBrowser(site));
+  if (!browser) return false;
   zu::Bstr location;
   if (FAILED(browser->get_LocationURL(location.put()))) return false;
   *address = location.str();
@@ -83,6 +78,18 @@ std::optional<PageUrlParts> ParsePageUrl(const std::wstring& address) {
 }
 
 }  // namespace
+
+IWebBrowser2* HostWebBrowser(IOleClientSite* client_site) {
+  if (!client_site) return nullptr;
+  zu::ComPtr<IServiceProvider> provider;
+  if (FAILED(client_site->QueryInterface(IID_IServiceProvider, provider.put_void())) || !provider)
+    return nullptr;
+  IWebBrowser2* browser = nullptr;
+  if (FAILED(provider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2,
+                                    reinterpret_cast<void**>(&browser))))
+    return nullptr;
+  return browser;
+}
 
 bool ReadDebugGeneral(const std::wstring& key, std::wstring* value) {
   return ReadDebugValue(kDebugGeneralSection, key, value);

@@ -5,6 +5,7 @@
 #include <string>
 
 struct IOleClientSite;
+struct IWebBrowser2;
 
 // The debug file in the update folder. It counts only when no standard
 // user could have written it or its folder (common/update_folder.h).
@@ -23,6 +24,10 @@ inline constexpr unsigned kDebugValueChars = 128;
 // inside an allowed one is refused. No site, or any address that cannot be
 // read, refuses. Silent.
 bool IsHostPageAllowed(IOleClientSite* client_site);
+
+// The browser behind the client site (IServiceProvider, SID_SWebBrowserApp,
+// IWebBrowser2) with a reference for the caller, or null.
+IWebBrowser2* HostWebBrowser(IOleClientSite* client_site);
 
 // The address test alone: the browser-mode parse and the strict reading of
 // page_url_rules.h must agree on scheme and host, then the allow-list.

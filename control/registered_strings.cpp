@@ -2,6 +2,7 @@
 
 #include <array>
 #include <iterator>
+#include <mutex>
 
 namespace {
 
@@ -26,6 +27,12 @@ std::array<std::wstring, kSlotCount>& Slots() {
   return slots;
 }
 
+// The page's thread stores texts; the download worker reads them.
+std::mutex& SlotsMutex() {
+  static std::mutex m;
+  return m;
+}
+
 }  // namespace
 
 bool HasRegisteredStringSlot(long id) { return SlotIndex(id) >= 0; }
@@ -33,15 +40,19 @@ bool HasRegisteredStringSlot(long id) { return SlotIndex(id) >= 0; }
 bool StoreRegisteredString(long id, const std::wstring& text) {
   int i = SlotIndex(id);
   if (text.empty() || i < 0) return false;
+  std::lock_guard<std::mutex> lock(SlotsMutex());
   Slots()[static_cast<std::size_t>(i)] = text;
   return true;
 }
 
 std::wstring RegisteredString(long id) {
   int i = SlotIndex(id);
-  return i < 0 ? std::wstring() : Slots()[static_cast<std::size_t>(i)];
+  if (i < 0) return std::wstring();
+  std::lock_guard<std::mutex> lock(SlotsMutex());
+  return Slots()[static_cast<std::size_t>(i)];
 }
 
 void ClearRegisteredStrings() {
+  std::lock_guard<std::mutex> lock(SlotsMutex());
   for (std::wstring& s : Slots()) s.clear();
 }

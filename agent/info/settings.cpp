@@ -105,12 +105,6 @@ std::vector<unsigned char> SettingsFileAcl() {
   return acl;
 }
 
-std::wstring GetSettingsFilePath() {
-  const std::wstring base = SpecialFolder(CSIDL_COMMON_APPDATA);
-  if (base.empty()) return L"";
-  return base + L"\\Vexa Corporation\\ZEFO Update\\" + kFileName;
-}
-
 std::wstring GetTemplateSettingsFilePath() {
   const std::wstring folder = ExecutableFolder();
   return folder.empty() ? L"" : folder + L"\\" + kFileName;
@@ -181,4 +175,3 @@ bool ReadURLForInvalidSupportPage(std::wstring* url) {
   return ReadOptionalURL(L"URLForInvalidSupportPage", url);
 }
 
-int ReadReceiveTimeout() { return ReadNumber(L"ReceiveTimeout", 6000); }

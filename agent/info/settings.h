@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-std::wstring GetSettingsFilePath();          // ...\ProgramData\Vexa Corporation\ZEFO Update\ZU.ini
+#include "common/settings_file.h"  // GetSettingsFilePath, ReadReceiveTimeout
+
 std::wstring GetTemplateSettingsFilePath();  // "ZU.ini" beside the running executable
 
 // Creates the settings file from the template when it is missing (never
@@ -40,6 +41,3 @@ std::wstring ReadUseSystemDefaultUILanguage();  // "Option" ..., default "0"
 // True with the text when the key holds a web address (IsWebAddress).
 bool ReadURLForInvalidInfoFile(std::wstring* url);
 bool ReadURLForInvalidSupportPage(std::wstring* url);
-
-// "Option" "ReceiveTimeout" in milliseconds, default 6000 (read by the control).
-int ReadReceiveTimeout();

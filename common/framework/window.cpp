@@ -78,9 +78,9 @@ LRESULT CALLBACK Window::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return r;
 }
 
-INT_PTR Dialog::DoModal(HWND parent) {
-  return ::DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(template_id_), parent, &Dialog::Proc,
-                           reinterpret_cast<LPARAM>(this));
+INT_PTR Dialog::DoModal(HWND parent, HINSTANCE module) {
+  return ::DialogBoxParamW(module ? module : ResourceModule(), MAKEINTRESOURCEW(template_id_),
+                           parent, &Dialog::Proc, reinterpret_cast<LPARAM>(this));
 }
 
 bool Dialog::OnCommand(WORD id, WORD, HWND) {

@@ -50,9 +50,10 @@ class Dialog {
   Dialog(const Dialog&) = delete;
   Dialog& operator=(const Dialog&) = delete;
 
-  // Runs the dialog modally from the current resource module; returns the
-  // value passed to End, or -1 when the dialog could not be created.
-  INT_PTR DoModal(HWND parent = nullptr);
+  // Runs the dialog modally from the given module (default: the current
+  // resource module); returns the value passed to End, or -1 when the
+  // dialog could not be created.
+  INT_PTR DoModal(HWND parent = nullptr, HINSTANCE module = nullptr);
   HWND hwnd() const { return hwnd_; }
   void End(INT_PTR result) { ::EndDialog(hwnd_, result); }
 

@@ -151,6 +151,8 @@ std::optional<Response> Get(const std::wstring& address, const RequestOptions& o
   if (std::optional<std::wstring> length =
           QueryText(response.request_.get(), HTTP_QUERY_CONTENT_LENGTH))
     response.content_length_ = ParseContentLength(*length);
+  response.content_range_ =
+      QueryText(response.request_.get(), HTTP_QUERY_CONTENT_RANGE).value_or(std::wstring());
   return response;
 }
 

@@ -61,6 +61,8 @@ class Response {
   unsigned long status() const { return status_; }
   // The announced Content-Length, when there is a usable one.
   std::optional<std::uint64_t> content_length() const { return content_length_; }
+  // The "Content-Range" header as sent; empty when there was none.
+  const std::wstring& content_range() const { return content_range_; }
   // The address that gave this answer.
   const std::wstring& address() const { return address_; }
 
@@ -78,6 +80,7 @@ class Response {
   UniqueInternet request_;
   unsigned long status_ = 0;
   std::optional<std::uint64_t> content_length_;
+  std::wstring content_range_;
   std::wstring address_;
   std::function<bool()> keep_going_;
 };

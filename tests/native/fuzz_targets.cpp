@@ -9,8 +9,10 @@
 
 #include "common/net/http_rules.h"
 #include "control/drive_rules.h"
+#include "control/engine/transfer_rules.h"
 #include "control/error_codes.h"
 #include "control/match_rules.h"
+#include "control/module_path.h"
 #include "control/page_url_rules.h"
 #include "control/query_rules.h"
 #include "control/registry_format.h"
@@ -142,6 +144,62 @@ int Fuzz_serial_range(const std::uint8_t* data, std::size_t size) {
   if (strict == RuleResult::kMatch) Check(lenient, "strict match implies lenient match");
   OsDescription os{5, 1, 2, 0, 1};
   MatchOsRequirement(b, os);
+  return 0;
+}
+
+// A module URL from a page: whatever it holds, a local path stays inside
+// its own folder below C:\Update and names the URL's last segment.
+int Fuzz_module_path(const std::uint8_t* data, std::size_t size) {
+  const std::wstring url = Utf16(data, size);
+  const std::wstring final_path = ModuleFinalPath(url);
+  const std::wstring folder = ModuleFolder(url);
+  const std::wstring partial = ModulePartialPath(url);
+  Check(final_path.empty() == folder.empty() && final_path.empty() == partial.empty(),
+        "the three paths exist together");
+  if (final_path.empty()) return 0;
+  const std::wstring root = std::wstring(kUpdateFolder) + L"\\";
+  Check(StartsWith(final_path, root), "below the update folder");
+  const std::wstring rest = final_path.substr(root.size());
+  Check(rest.find(L'\\') != std::wstring::npos &&
+            rest.find(L'\\') == rest.rfind(L'\\'),
+        "exactly one folder level below it");
+  Check(final_path.find(L"..") == std::wstring::npos, "no parent references");
+  Check(final_path.find(L'/') == std::wstring::npos && rest.find(L':') == std::wstring::npos,
+        "no other separators or streams");
+  for (wchar_t c : final_path) Check(c >= 0x20, "no control characters");
+  Check(StartsWith(final_path, folder + L"\\"), "the file is in its folder");
+  Check(partial == final_path + kPartialSuffix, "the partial file sits beside it");
+  Check(partial.size() <= kMaxModulePathChars, "fits MAX_PATH");
+  Check(final_path.substr(final_path.rfind(L'\\') + 1) == url.substr(url.rfind(L'/') + 1),
+        "named after the URL's last segment");
+  const wchar_t last = final_path.back();
+  Check(last != L'.' && last != L' ', "no name Windows would change");
+  return 0;
+}
+
+// A server's control-connection replies and HTTP part headers.
+int Fuzz_ftp_reply(const std::uint8_t* data, std::size_t size) {
+  const std::string reply(reinterpret_cast<const char*>(data), size);
+  if (std::optional<PassiveAddress> a = ParsePasvReply(reply)) {
+    Check(a->port != 0, "a data port");
+    unsigned parts[4];
+    Check(std::sscanf(a->host.c_str(), "%u.%u.%u.%u", &parts[0], &parts[1], &parts[2],
+                      &parts[3]) == 4,
+          "a dotted address");
+    for (unsigned p : parts) Check(p <= 255, "address parts are bytes");
+    const std::string again = "227 (" + std::to_string(parts[0]) + "," + std::to_string(parts[1]) +
+                              "," + std::to_string(parts[2]) + "," + std::to_string(parts[3]) +
+                              "," + std::to_string(a->port / 256) + "," +
+                              std::to_string(a->port % 256) + ")";
+    std::optional<PassiveAddress> b = ParsePasvReply(again);
+    Check(b && b->host == a->host && b->port == a->port, "the address reads back");
+  }
+  const std::wstring text(reply.begin(), reply.end());
+  if (std::optional<std::uint64_t> first = ContentRangeFirst(text)) {
+    Check(PlaceHttpBody(206, *first, text) == BodyPlacement::kAppend, "a matching part appends");
+    Check(PlaceHttpBody(206, *first + 1, text) == BodyPlacement::kFail || *first == UINT64_MAX,
+          "another offset fails");
+  }
   return 0;
 }
 

@@ -12,6 +12,8 @@ int Fuzz_http_text(const std::uint8_t* data, std::size_t size);
 int Fuzz_page_address(const std::uint8_t* data, std::size_t size);
 int Fuzz_registry_values(const std::uint8_t* data, std::size_t size);
 int Fuzz_drive_inquiry(const std::uint8_t* data, std::size_t size);
+int Fuzz_module_path(const std::uint8_t* data, std::size_t size);
+int Fuzz_ftp_reply(const std::uint8_t* data, std::size_t size);
 
 struct FuzzTarget {
   const char* name;
@@ -25,4 +27,6 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
     {"page_address", Fuzz_page_address},
     {"registry_values", Fuzz_registry_values},
     {"drive_inquiry", Fuzz_drive_inquiry},
+    {"module_path", Fuzz_module_path},
+    {"ftp_reply", Fuzz_ftp_reply},
 };

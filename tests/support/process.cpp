@@ -40,7 +40,8 @@ void Process::Kill() const {
   }
 }
 
-RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD ms) {
+RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD ms,
+                      HANDLE token) {
   static LONG runs = 0;
   wchar_t temp[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, temp);
@@ -59,8 +60,12 @@ RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD m
     si.hStdOutput = out.get();
     si.hStdError = out.get();
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                          &si, &pi)) {
+    const BOOL started =
+        token ? ::CreateProcessAsUserW(token, exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0,
+                                       nullptr, nullptr, &si, &pi)
+              : ::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 nullptr, &si, &pi);
+    if (!started) {
       r.output = "could not start";
       return r;
     }

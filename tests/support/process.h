@@ -30,11 +30,13 @@ class Process {
 
 // Runs a program to its end with its standard output and error captured
 // together; code is empty when it did not end within ms (it is then ended).
+// With a token the program runs as that token's user.
 struct RunResult {
   std::optional<DWORD> code;
   std::string output;
 };
-RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD ms = 120000);
+RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD ms = 120000,
+                      HANDLE token = nullptr);
 
 // Waits until pred() holds, polling.
 template <typename Pred>

@@ -1,0 +1,114 @@
+// The scripting methods of the module list and the download run.
+#include <windows.h>
+#include <exdisp.h>
+
+#include "common/framework/com.h"
+#include "control/ctrl_frame.h"
+#include "control/engine/download_dialog.h"
+#include "control/engine/file_downloader.h"
+#include "control/host_check.h"
+#include "control/module_path.h"
+#include "control/zuax_ctrl.h"
+
+void CEngineDeleter::operator()(CFileDownloader* p) const { delete p; }
+
+namespace {
+
+constexpr int kRunFinished = kNoticeFinished;
+
+CModuleInfo PlainModule(const std::wstring& url, LONGLONG size, const std::wstring& name,
+                        bool auto_execute, const std::wstring& option) {
+  CModuleInfo m;
+  m.url = url;
+  m.size = size;
+  m.display_name = name;
+  m.auto_execute = auto_execute;
+  m.installer_option = option;
+  return m;
+}
+
+}  // namespace
+
+bool CZUAXCtrl::AddModuleInfo(const std::wstring& bstrURL, LONGLONG LLSize,
+                              const std::wstring& bstrDispName, bool bAutoExec,
+                              const std::wstring& bstrInstallerOption) {
+  if (!PassPlainPrologue()) return kRefusedBool;
+  if (bstrURL.empty() || bstrDispName.empty() || download_dlg_) return false;
+  // A size below zero is no size; it would make every size check fail.
+  if (LLSize < 0) {
+    SetZuLastError(kZuErrorInvalidArgument);
+    return false;
+  }
+  if (!downloader_) downloader_.reset(new CFileDownloader());
+  downloader_->modules().Add(PlainModule(bstrURL, LLSize, bstrDispName, bAutoExec,
+                                         bstrInstallerOption));
+  return true;
+}
+
+bool CZUAXCtrl::AddModuleInfoEx(const std::wstring& bstrSPID, const std::wstring& bstrURL,
+                                LONGLONG LLSize, const std::wstring& bstrDispName,
+                                bool bAutoExec, const std::wstring& bstrInstallerOption,
+                                const std::wstring& bstrInstallParam,
+                                const std::wstring& bUnintallFlag,
+                                const std::wstring& bUninstallPath,
+                                const std::wstring& bUninstallReboot,
+                                const std::wstring& bInstallReboot,
+                                const std::wstring& bBoundingFlag) {
+  if (!PassPlainPrologue()) return kRefusedBool;
+  if (bstrSPID.empty() || bstrURL.empty() || bstrDispName.empty() || download_dlg_) return false;
+  if (LLSize < 0) {
+    SetZuLastError(kZuErrorInvalidArgument);
+    return false;
+  }
+  CModuleInfo m = PlainModule(bstrURL, LLSize, bstrDispName, bAutoExec, bstrInstallerOption);
+  m.install_param = bstrInstallParam;
+  m.phase_flag = DecimalTextToInt(bUnintallFlag);
+  m.uninstall_path = bUninstallPath;
+  m.first_phase_reboot = DecimalTextToInt(bUninstallReboot);
+  m.install_reboot = DecimalTextToInt(bInstallReboot);
+  m.bounding_flag = DecimalTextToInt(bBoundingFlag);
+  m.spid = bstrSPID;
+  if (!downloader_) downloader_.reset(new CFileDownloader());
+  if (!downloader_->modules().AddEx(std::move(m))) {
+    SetZuLastError(kZuErrorBounding);
+    return false;
+  }
+  return true;
+}
+
+bool CZUAXCtrl::ClearModuleList() {
+  if (!PassPlainPrologue()) return kRefusedBool;
+  if (download_dlg_ || !downloader_) return false;
+  downloader_->modules().Clear();
+  return true;
+}
+
+bool CZUAXCtrl::IsDownloaded(const std::wstring& bstrFilePath) {
+  if (!PassPlainPrologue()) return kRefusedBool;
+  if (bstrFilePath.empty()) return false;
+  std::wstring path = ModuleFinalPath(bstrFilePath);
+  DWORD attrs = path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(path.c_str());
+  if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+    SetZuLastError(kZuErrorFileMissing);
+    return false;
+  }
+  return true;
+}
+
+bool CZUAXCtrl::StartDownload() {
+  if (!PassPlainPrologue()) return kRefusedBool;
+  if (download_dlg_ || !downloader_) return false;
+
+  CDownloadDLG dialog;
+  download_dlg_ = &dialog;
+  INT_PTR result = -1;
+  if (downloader_->Bind(&dialog)) result = dialog.RunModal(window());
+  // Every run consumes the list; the worker has ended once it is gone.
+  downloader_.reset();
+  download_dlg_ = nullptr;
+  if (result != kRunFinished) return false;
+
+  zu::ComPtr<IWebBrowser2> browser = zu::ComPtr<IWebBrowser2>::Attach(HostWebBrowser(client_site()));
+  if (browser) browser->Refresh();
+  return true;
+}
