@@ -9,9 +9,10 @@
       has not (or holds differently); exit code 1 when there is any.
 
 Left out of the comparison, as not ours: Wine's hardware data (display
-devices are re-measured at every desktop start), and the cache folder and
-empty bookkeeping keys that Windows Installer keeps once any package was
-installed. Anything else counts, including empty keys and folders.
+devices are re-measured at every desktop start) and console defaults, the
+browser's cache and cookies, and the cache folder and empty bookkeeping
+keys that Windows Installer keeps once any package was installed. Anything
+else counts, including empty keys and folders.
 """
 import json
 import os
@@ -19,6 +20,9 @@ import re
 import sys
 
 VOLATILE = [
+    # The console's defaults, written when a console program first runs
+    # (Windows has them from the start).
+    r"HKEY_USERS\\[^\\]+\\Console(\\|$)",
     r"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Class(\\|$)",
     r"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\DISPLAY(\\|$)",
     r"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video(\\|$)",
@@ -28,6 +32,9 @@ VOLATILE = [
 # Windows Installer's cache folder, there once any package was installed;
 # a file in it still counts.
 INSTALLER_FOLDERS = ["windows/Installer/"]
+# The browser's cache and cookies: what visiting pages leaves for the user,
+# as any site does.
+BROWSER_CACHE = r"users/[^/]+/AppData/Local/Microsoft/Windows/(INetCache|INetCookies)(/|$)"
 # Empty keys only: a value below one of these is still reported.
 INSTALLER_BOOKKEEPING = [
     r"HKEY_LOCAL_MACHINE\\Software\\Classes\\Installer(\\|$)",
@@ -90,7 +97,7 @@ def compare(before_path, after_path):
         after = json.load(f)
     found = []
     for name in sorted(set(after["files"]) - set(before["files"])):
-        if name in INSTALLER_FOLDERS:
+        if name in INSTALLER_FOLDERS or re.match(BROWSER_CACHE, name):
             continue
         found.append("file " + name if not name.endswith("/") else "folder " + name)
     before_keys = {k.lower(): v for k, v in before["registry"].items()}

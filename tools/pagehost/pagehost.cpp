@@ -82,7 +82,7 @@ std::optional<std::wstring> ReadPageText(const std::wstring& path) {
 // The page at a web address, as a browser fetches it: status 200 only.
 std::optional<std::wstring> FetchPageText(const std::wstring& address, std::wstring* error) {
   zu::net::RequestOptions options;
-  options.user_agent = L"Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.1; ZUPageHost)";
+  options.user_agent = L"Mozilla/4.0 (compatible; MSIE 7.0; ZUPageHost)";
   zu::net::Result result;
   std::optional<zu::net::Response> response = zu::net::Get(address, options, &result);
   if (!response) {
@@ -178,6 +178,11 @@ class PageWindow : public zu::Window, public IPageView {
     if (msg == WM_SIZE && text_) {
       ::MoveWindow(text_, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
       return 0;
+    }
+    // A page is black on white, not the grey of a read-only field.
+    if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == text_) {
+      ::SetBkColor(reinterpret_cast<HDC>(wp), RGB(255, 255, 255));
+      return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
     }
     if (msg == WM_DESTROY) ::PostQuitMessage(0);
     return zu::Window::OnMessage(msg, wp, lp);
