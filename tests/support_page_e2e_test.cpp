@@ -56,6 +56,9 @@ const char kCatalogue[] = R"XML(<?xml version="1.0" encoding="utf-8"?>
   <update spid="ZU-PATCH-OLD" name="Patch already here" file="files/PatchOld/PatchOld.exe" size="1">
     <spid not="1">ZU-PATCH-OLD</spid>
   </update>
+  <update spid="ZU-NEEDS-APP" name="Needs another application" file="files/NeedsApp/NeedsApp.exe" size="1">
+    <spid>ZU-APP-MISSING</spid>
+  </update>
   <update spid="ZU-REG-3" name="Needs level 3" file="files/Reg3/Reg3.exe" size="1">
     <registry key="HKEY_LOCAL_MACHINE\SOFTWARE\ZUTest\SupportPage" name="Level">3</registry>
   </update>
@@ -178,7 +181,8 @@ TEST_F(SupportPageE2E, ListsWhatAppliesToThisPcAndWhyTheRestDoesNot) {
       "- Audio driver 3.2 (ZU-AUDIO-32): not for this PC, driver 3.0.*",
       "- Driver for another model (ZU-OTHER-1): not for this PC, model VexaBook 7000*",
       "- Windows XP fix (ZU-OLD-XP): not for this PC, os 5.1",
-      "- Patch already here (ZU-PATCH-OLD): not for this PC, spid not ZU-PATCH-OLD",
+      "- Patch already here (ZU-PATCH-OLD): installed",
+      "- Needs another application (ZU-NEEDS-APP): not for this PC, spid ZU-APP-MISSING",
       "- Needs level 3 (ZU-REG-3): not for this PC, registry 3",
       "- Needs a missing file (ZU-NOFILE): not for this PC, file *",
       "- Malformed requirement (ZU-BAD-OS): not for this PC, a malformed requirement (os 6.1,)",

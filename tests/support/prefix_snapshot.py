@@ -9,8 +9,9 @@
       has not (or holds differently); exit code 1 when there is any.
 
 Left out of the comparison, as not ours: Wine's hardware data (display
-devices are re-measured at every desktop start) and console defaults, the
-browser's cache and cookies, and the cache folder and empty bookkeeping
+devices are re-measured at every desktop start), console defaults, the
+user's certificate stores and trust-provider state made at the first
+signature check, the browser's cache and cookies, and the cache folder and empty bookkeeping
 keys that Windows Installer keeps once any package was installed. Anything
 else counts, including empty keys and folders.
 """
@@ -23,6 +24,10 @@ VOLATILE = [
     # The console's defaults, written when a console program first runs
     # (Windows has them from the start).
     r"HKEY_USERS\\[^\\]+\\Console(\\|$)",
+    # The user's certificate stores and the trust provider's state, made at
+    # the first signature check (Windows has them from the start).
+    r"HKEY_USERS\\[^\\]+\\Software\\Microsoft\\SystemCertificates(\\|$)",
+    r"HKEY_USERS\\[^\\]+\\Software\\Microsoft\\Windows\\CurrentVersion\\Wintrust(\\|$)",
     r"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Class(\\|$)",
     r"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\DISPLAY(\\|$)",
     r"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video(\\|$)",
