@@ -12,13 +12,12 @@ using std::min;
 #include "agent/command_line.h"
 #include "agent/connectivity.h"
 #include "agent/info/agent_message.h"
+#include "agent/install_dlg.h"
 #include "agent/info/my_reg_key.h"
 #include "agent/info/settings.h"
 #include "agent/resource.h"
-#include "agent/setup_dialog.h"
 #include "agent/shortcuts.h"
 #include "agent/startup_hooks.h"
-#include "agent/update_check.h"
 #include "common/autorun.h"
 #include "common/framework/window.h"
 #include "common/identity.h"
@@ -26,8 +25,6 @@ using std::min;
 #include "common/update_folder.h"
 
 namespace {
-
-CZUApp* g_app = nullptr;
 
 constexpr wchar_t kActiveXMutex[] = L"Global\\ZEFO Update ActiveX Mutex";
 constexpr wchar_t kUncheckItemName[] = L"UncheckItem.dat";
@@ -46,17 +43,11 @@ void WaitForNetwork() {
   for (int i = 0; i < 90 && !IsConnected(); ++i) ::Sleep(1000);
 }
 
-
 }  // namespace
 
-CZUApp& TheApp() { return *g_app; }
+CZUApp::CZUApp() = default;
 
-CZUApp::CZUApp() { g_app = this; }
-
-CZUApp::~CZUApp() {
-  main_window_.reset();
-  g_app = nullptr;
-}
+CZUApp::~CZUApp() { main_window_.reset(); }
 
 int CZUApp::Run(const wchar_t* command_tail) {
   int exit_code = 0;
@@ -68,6 +59,7 @@ int CZUApp::Run(const wchar_t* command_tail) {
         ::DispatchMessageW(&msg);
       }
     }
+    windows_.PublishMainWindow(nullptr);
   } catch (const std::logic_error&) {
     // A helper window or the pulse timer could not be made: the agent
     // cannot do its work, so it ends.
@@ -135,13 +127,15 @@ bool CZUApp::InitInstance(const std::wstring& tail) {
   }
 
   if (!observer_.IsObserverPresent()) {
-    observer_.SetEventSink(this);
+    observer_.SetEventSink(&windows_);
     observer_.Start();
   }
-  options_dialog_ = nullptr;
-  // From here on, also while the start-up Options dialog is open (its
-  // support-page button shows them too).
-  SetAgentMessageOwnersFromApp();
+  // Message boxes belong to the Options dialog when it is open, else to the
+  // main window once there is one; from here on, also while the start-up
+  // Options dialog is open (its support-page button shows them too).
+  SetAgentMessageOwners([this] {
+    return AgentMessageOwners{windows_.options_dialog(), windows_.main_window()};
+  });
 
   CMyRegKey().CheckFirstRun();
   RunStartupHooks();
@@ -153,43 +147,50 @@ bool CZUApp::InitInstance(const std::wstring& tail) {
     case AgentSwitch::kShowPage:
       WaitForNetwork();
       RegisterAutorun(L"/Stationary");
-      OpenSupportPage(false, CheckWorld::Real());
+      ::OpenSupportPage(false, check_world_);
       break;
     case AgentSwitch::kInstall:
       if (IsUserAdministrator()) RunInstallingStep();
       break;
     case AgentSwitch::kDisableButton:
-      disable_button_ = true;
+      switches_.disable_button = true;
       OpenOptions();
       break;
     default:
       OpenOptions();
       break;
   }
+  // Asked to stop before there was a window to close: end here.
+  if (windows_.stop_requested()) return false;
   return CreateMainWindow();
 }
 
 void CZUApp::RunInstallingStep() {
-  // The control works on the same files while it holds this mutex.
+  // Held for the dialog's whole life: the control works on the same files
+  // while it holds this mutex.
   zu::UniqueHandle mutex(::CreateMutexW(nullptr, TRUE, kActiveXMutex));
-  const bool owned = mutex && ::GetLastError() != ERROR_ALREADY_EXISTS;
-  // The installing dialog runs here once it exists.
-  if (owned) ::ReleaseMutex(mutex.get());
+  bool owned = mutex && ::GetLastError() != ERROR_ALREADY_EXISTS;
+  if (mutex && !owned) {
+    const DWORD wait = ::WaitForSingleObject(mutex.get(), 0);
+    owned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+  }
+  // A page holds it: installing now would race the control over the patch
+  // list, so the pending phases wait for the next "/S" start.
+  if (!owned) return;
+  {
+    // The worker opens the support page at the end, with the agent's own
+    // check world.
+    CInstallDLG dialog(InstallWorld::Real([this] { ::OpenSupportPage(false, check_world_); }));
+    dialog.DoModal(nullptr);
+  }
+  ::ReleaseMutex(mutex.get());
 }
 
 bool CZUApp::CreateMainWindow() {
-  main_window_ = std::make_unique<CMainWnd>();
-  return main_window_->Create();
-}
-
-void CZUApp::SetAgentMessageOwnersFromApp() {
-  // Message boxes belong to the Options dialog when it is open, else to
-  // the main window once there is one.
-  SetAgentMessageOwners([this] {
-    CSetupDialog* dialog = options_dialog_;
-    return AgentMessageOwners{dialog ? dialog->hwnd() : nullptr,
-                              main_window_ ? main_window_->hwnd() : nullptr};
-  });
+  main_window_ = std::make_unique<CMainWnd>(*this, switches_, check_world_);
+  if (!main_window_->Create()) return false;
+  windows_.PublishMainWindow(main_window_->hwnd());
+  return true;
 }
 
 namespace {
@@ -216,27 +217,28 @@ void CZUApp::ForwardToRunningAgent(const std::wstring& tail) {
 
 void CZUApp::OpenOptions() {
   if (options_open_) {
-    if (CSetupDialog* open = options_dialog_; open && open->hwnd()) zu::BringToFront(open->hwnd());
+    if (HWND open = windows_.options_dialog()) zu::BringToFront(open);
     return;
   }
+  if (windows_.stop_requested()) return;
   options_open_ = true;
-  auto dialog = std::make_unique<CSetupDialog>();
-  options_dialog_ = dialog.get();
-  const INT_PTR result = dialog->DoModal(nullptr);
+  CSetupDialog dialog(*this, switches_);
+  const INT_PTR result = dialog.DoModal(nullptr);
   options_open_ = false;
   if (result == IDOK) {
     CMyRegKey().SetFirstRun(0);
-    WriteSuppressBalloon(!options_.auto_check ? 2 : options_.balloons_suppressed ? 1 : 0);
+    WriteSuppressBalloon(switches_.ToStored());
   }
-  options_dialog_ = nullptr;
 }
 
-void CZUApp::OnShutdownRequest() {
-  // Runs on the watcher thread: only post.
-  if (CSetupDialog* dialog = options_dialog_; options_open_ && dialog && dialog->hwnd())
-    ::PostMessageW(dialog->hwnd(), WM_QUIT, 0, 0);
-  if (CMainWnd* wnd = main_window_.get(); wnd && wnd->IsWindow())
-    ::PostMessageW(wnd->hwnd(), WM_CLOSE, 0, 0);
+void CZUApp::SetOpenDialog(HWND dialog) { windows_.PublishOptionsDialog(dialog); }
+
+void CZUApp::OpenSupportPage() { ::OpenSupportPage(false, check_world_); }
+
+void CZUApp::SwitchesChanged() {
+  // The icon follows the new switches in the running agent's main window.
+  if (HWND main = windows_.main_window(); main && ::IsWindow(main))
+    ::PostMessageW(main, ::RegisterWindowMessageW(kNotifyMessageName), kRequestRefreshIcon, 0);
 }
 
 void CZUApp::ExitInstance() {

@@ -1,32 +1,24 @@
 #pragma once
 // The agent's application object: decides from the command line between a
-// one-shot action and a resident session, and owns what lives for the
-// process.
+// one-shot action and a resident session, owns what lives for the process,
+// and hands each window what it needs. Only start-up (main.cpp) names it.
 #include <windows.h>
 
 #include <memory>
 #include <string>
 
+#include "agent/agent_switches.h"
+#include "agent/agent_windows.h"
 #include "agent/main_wnd.h"
 #include "agent/observer.h"
+#include "agent/setup_dialog.h"
+#include "agent/update_check.h"
 #include "common/framework/handle.h"
 
-class CSetupDialog;
-
-// The two switches behind the stored "SuppressBallonPopUp" option.
-struct AgentOptions {
-  bool auto_check = true;
-  bool balloons_suppressed = false;
-  void FromStored(int suppress) {
-    auto_check = suppress != 2;
-    balloons_suppressed = suppress == 1;
-  }
-};
-
-class CZUApp : public CObserveApp::IObserveEvent {
+class CZUApp : public IMainWndOwner, public IOptionsDialogOwner {
  public:
   CZUApp();
-  ~CZUApp();
+  ~CZUApp() override;
   CZUApp(const CZUApp&) = delete;
   CZUApp& operator=(const CZUApp&) = delete;
 
@@ -35,40 +27,30 @@ class CZUApp : public CObserveApp::IObserveEvent {
 
   // Shows the Options dialog modally, once per process; a second request
   // brings the open one to the front.
-  void OpenOptions();
-  bool disable_button() const { return disable_button_; }
-  CMainWnd* main_window() const { return main_window_.get(); }
-  AgentOptions& options() { return options_; }
-  // True while the Options dialog asks whether to turn automatic checking
-  // off; the tray's Exit then brings the dialog forward instead of ending.
-  bool options_question_open() const { return options_question_open_; }
-  void set_options_question_open(bool open) { options_question_open_ = open; }
+  void OpenOptions() override;
 
-  void OnGlobalShutdown() override { OnShutdownRequest(); }
-  void OnSessionShutdown() override { OnShutdownRequest(); }
+  // IOptionsDialogOwner
+  void SetOpenDialog(HWND dialog) override;
+  void OpenSupportPage() override;
+  void SwitchesChanged() override;
 
  private:
   bool InitInstance(const std::wstring& tail);
   void ExitInstance();
-  void OnShutdownRequest();
   bool CreateMainWindow();
-  void SetAgentMessageOwnersFromApp();
   void ForwardToRunningAgent(const std::wstring& tail);
   void RunInstallingStep();
 
+  AgentSwitches switches_;
+  // Declared before the observer: its watcher thread calls this sink until
+  // the observer is gone.
+  AgentWindows windows_;
+  CheckWorld check_world_ = CheckWorld::Real(switches_);
   zu::UniqueModule resources_;
   CObserveApp observer_{L"ZEFO Update"};
   zu::UniqueHandle session_mutex_;
   ULONG_PTR gdiplus_token_ = 0;
   bool ole_initialized_ = false;
   std::unique_ptr<CMainWnd> main_window_;
-
-  AgentOptions options_;
-  bool disable_button_ = false;
-  bool options_question_open_ = false;
-  // Read by the watcher thread without a lock; it only posts messages.
-  volatile bool options_open_ = false;
-  CSetupDialog* volatile options_dialog_ = nullptr;
+  bool options_open_ = false;
 };
-
-CZUApp& TheApp();

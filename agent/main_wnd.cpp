@@ -1,11 +1,8 @@
 #include "agent/main_wnd.h"
 
-#include "agent/app.h"
-#include "agent/connectivity.h"
 #include "agent/info/my_reg_key.h"
 #include "agent/info/settings.h"
 #include "agent/resource.h"
-#include "agent/update_check.h"
 
 const wchar_t kMainWndTitle[] = L"ZU MainWnd";
 const wchar_t kNotifyProperty[] = L"ZEFONtf.exe";
@@ -15,7 +12,8 @@ namespace {
 const wchar_t kMainWndClass[] = L"ZEFOUpdateMainWnd";
 }
 
-CMainWnd::CMainWnd() = default;
+CMainWnd::CMainWnd(IMainWndOwner& owner, AgentSwitches& switches, const CheckWorld& world)
+    : owner_(owner), switches_(switches), world_(world) {}
 
 CMainWnd::~CMainWnd() {
   generator_.reset();
@@ -33,14 +31,13 @@ bool CMainWnd::Create() {
 
 void CMainWnd::OnCreate() {
   schedule_.SetIntervalText(ReadInterval());
-  AgentOptions& options = TheApp().options();
-  options.FromStored(ReadSuppressBalloon());
-  icon_enabled_ = options.auto_check;
+  switches_.FromStored(ReadSuppressBalloon());
+  icon_enabled_ = switches_.auto_check;
 
   icon_window_ = std::make_unique<CNtifyIconWnd>(*this);
   icon_window_->Create(hwnd());
   icon_.reset(LoadAgentIcon());
-  if (options.auto_check)
+  if (switches_.auto_check)
     icon_window_->SetIcon(zu::LoadResString(IDS_APP_TITLE), icon_.get(), true);
 
   generator_ = std::make_unique<CPulseGenerator>();
@@ -53,7 +50,7 @@ void CMainWnd::OnCreate() {
 
 void CMainWnd::Pulse() {
   if (!IsAutoCheckOn()) return;
-  if (!welcome_shown_ && CMyRegKey().CheckFirstRun() && IsConnected()) {
+  if (!welcome_shown_ && CMyRegKey().CheckFirstRun() && world_.connected()) {
     welcome_shown_ = true;
     icon_window_->ShowBalloon(icon_.get(), BalloonKind::kWelcome);
   } else if (schedule_.IsCheckDue(StoredSchedule()) && !CMyRegKey().CheckFirstRun()) {
@@ -63,22 +60,20 @@ void CMainWnd::Pulse() {
 }
 
 void CMainWnd::Check(const std::wstring& address) {
-  const CheckResult result = RunUpdateCheck(address, CheckWorld::Real());
+  const CheckResult result = RunUpdateCheck(address, world_);
   if (result.interval_days != -1) schedule_.SetIntervalDays(result.interval_days);
   if (result.balloon) icon_window_->ShowBalloon(icon_.get(), *result.balloon);
 }
 
-bool CMainWnd::IsAutoCheckOn() const { return TheApp().options().auto_check; }
+bool CMainWnd::IsAutoCheckOn() const { return switches_.auto_check; }
 
-bool CMainWnd::AreBalloonsSuppressed() const { return TheApp().options().balloons_suppressed; }
+bool CMainWnd::AreBalloonsSuppressed() const { return switches_.balloons_suppressed; }
 
-bool CMainWnd::OpenSupportPage(bool automatic) {
-  return ::OpenSupportPage(automatic, CheckWorld::Real());
-}
+bool CMainWnd::OpenSupportPage(bool automatic) { return ::OpenSupportPage(automatic, world_); }
 
-void CMainWnd::OpenOptions() { TheApp().OpenOptions(); }
+void CMainWnd::OpenOptions() { owner_.OpenOptions(); }
 
-bool CMainWnd::IsOptionsQuestionOpen() const { return TheApp().options_question_open(); }
+bool CMainWnd::IsOptionsQuestionOpen() const { return switches_.options_question_open; }
 
 LRESULT CMainWnd::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {

@@ -4,9 +4,11 @@
 // out the requests later starts of the agent send it.
 #include <memory>
 
+#include "agent/agent_switches.h"
 #include "agent/notify_icon_wnd.h"
 #include "agent/pulse_generator.h"
 #include "agent/schedule.h"
+#include "agent/update_check.h"
 #include "common/framework/window.h"
 
 extern const wchar_t kMainWndTitle[];     // "ZU MainWnd"
@@ -20,9 +22,18 @@ enum NotifyRequest : WPARAM {
   kRequestRefreshIcon = 3,
 };
 
+// What the main window asks of the application that made it.
+class IMainWndOwner {
+ public:
+  virtual ~IMainWndOwner() = default;
+  // Open-options: shows the Options dialog, or brings the open one forward.
+  virtual void OpenOptions() = 0;
+};
+
 class CMainWnd : public zu::Window, public CInterruptive, public INotifyIconOwner {
  public:
-  CMainWnd();
+  // The owner, the switches and the check's world outlive the window.
+  CMainWnd(IMainWndOwner& owner, AgentSwitches& switches, const CheckWorld& world);
   ~CMainWnd() override;
 
   // Creates the window, its icon and its pulse timer. Throws what the
@@ -51,6 +62,9 @@ class CMainWnd : public zu::Window, public CInterruptive, public INotifyIconOwne
  private:
   void OnCreate();
 
+  IMainWndOwner& owner_;
+  AgentSwitches& switches_;
+  const CheckWorld& world_;
   UINT notify_message_ = 0;
   bool icon_enabled_ = false;
   UINT pulse_period_ = kDefaultPulsePeriodMs;

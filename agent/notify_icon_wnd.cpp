@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "agent/info/clock.h"
+#include "agent/resource.h"
 
 const wchar_t kIconHolderName[] = L"Icon Holder";
 const wchar_t kIconMenuName[] = L"Icon Menu";
@@ -11,9 +12,6 @@ static_assert(NOTIFYICONDATAW_V3_SIZE == kNotifyIconDataSize);
 static_assert(sizeof(NOTIFYICONDATAW) >= kNotifyIconDataSize);
 
 namespace {
-
-constexpr UINT kAgentIconId = 128;
-constexpr UINT kIdsAppTitle = 57344;
 
 struct BalloonText {
   UINT title;
@@ -24,12 +22,12 @@ struct BalloonText {
 BalloonText TextOf(BalloonKind kind) {
   switch (kind) {
     case BalloonKind::kWelcome:
-      return {60000, 60001, NIIF_INFO};
+      return {IDS_WELCOME_TITLE, IDS_WELCOME_TEXT, NIIF_INFO};
     case BalloonKind::kImportant:
-      return {60004, 60005, NIIF_WARNING};
+      return {IDS_IMPORTANT_TITLE, IDS_IMPORTANT_TEXT, NIIF_WARNING};
     case BalloonKind::kRecommended:
     default:
-      return {60002, 60003, NIIF_INFO};
+      return {IDS_RECOMMENDED_TITLE, IDS_RECOMMENDED_TEXT, NIIF_INFO};
   }
 }
 
@@ -42,13 +40,6 @@ void CopyField(wchar_t (&field)[N], const std::wstring& text) {
 }
 
 BOOL RealNotify(DWORD message, NOTIFYICONDATAW* data) { return ::Shell_NotifyIconW(message, data); }
-
-struct MenuTraits {
-  using Type = HMENU;
-  static HMENU Invalid() { return nullptr; }
-  static bool Valid(HMENU h) { return h != nullptr; }
-  static void Close(HMENU h) { ::DestroyMenu(h); }
-};
 
 }  // namespace
 
@@ -65,13 +56,13 @@ bool IsShellDesktopReady() {
 
 HICON LoadAgentIcon() {
   return static_cast<HICON>(
-      ::LoadImageW(zu::ResourceModule(), MAKEINTRESOURCEW(kAgentIconId), IMAGE_ICON, 16, 16, 0));
+      ::LoadImageW(zu::ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 16, 16, 0));
 }
 
 // ---- menu ----
 
 void CNtifyIconMenu::ShowMenu() {
-  zu::UniqueResource<MenuTraits> menu(::LoadMenuW(zu::ResourceModule(), MAKEINTRESOURCEW(kTrayMenuId)));
+  zu::UniqueMenu menu(::LoadMenuW(zu::ResourceModule(), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
   if (!menu || !IsWindow()) return;
   HMENU popup = ::GetSubMenu(menu.get(), 0);
   if (!popup) return;
@@ -79,7 +70,7 @@ void CNtifyIconMenu::ShowMenu() {
   ::GetCursorPos(&pt);
   // Foreground first, or the menu stays open when the user clicks elsewhere.
   ::SetForegroundWindow(hwnd());
-  ::SetMenuDefaultItem(popup, kCmdSupportPage, FALSE);
+  ::SetMenuDefaultItem(popup, ID_TRAY_SUPPORT, FALSE);
   ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd(), nullptr);
   // Lets the menu close properly when it was left without a choice. (A
   // shutdown handled inside the menu loop may have destroyed the window.)
@@ -96,13 +87,13 @@ LRESULT CNtifyIconMenu::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 void CNtifyIconMenu::OnCommand(UINT id) {
   switch (id) {
-    case kCmdSupportPage:
+    case ID_TRAY_SUPPORT:
       owner_.OpenSupportPage(false);
       break;
-    case kCmdOptions:
+    case ID_TRAY_OPTIONS:
       owner_.OpenOptions();
       break;
-    case kCmdExit:
+    case ID_TRAY_EXIT:
       // Ending now would leave the Options dialog's question unanswered:
       // bring the dialog forward instead.
       if (owner_.IsOptionsQuestionOpen()) {
@@ -128,23 +119,25 @@ void CNtifyIconWnd::Create(HWND main_wnd) {
   menu_->Create(main_wnd);
 }
 
+void CNtifyIconWnd::FillIconData(NOTIFYICONDATAW& d, UINT flags, HICON icon) const {
+  d.cbSize = kNotifyIconDataSize;
+  d.hWnd = hwnd();
+  d.uID = kIconId;
+  d.uFlags = flags;
+  d.uCallbackMessage = kIconCallbackMessage;
+  d.hIcon = icon;
+}
+
 bool CNtifyIconWnd::SetIcon(const std::wstring& tip, HICON icon, bool show) {
   icon_added_ = show;
   if (!show) {
     StopRetry();
     NOTIFYICONDATAW d{};
-    d.cbSize = kNotifyIconDataSize;
-    d.hWnd = hwnd();
-    d.uID = kIconId;
+    FillIconData(d, 0, nullptr);
     return zu::seams::shell_notify_icon(NIM_DELETE, &d) != FALSE;
   }
   data_ = NOTIFYICONDATAW{};
-  data_.cbSize = kNotifyIconDataSize;
-  data_.hWnd = hwnd();
-  data_.uID = kIconId;
-  data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  data_.uCallbackMessage = kIconCallbackMessage;
-  data_.hIcon = icon;
+  FillIconData(data_, NIF_MESSAGE | NIF_ICON | NIF_TIP, icon);
   CopyField(data_.szTip, tip);
   if (zu::seams::shell_notify_icon(NIM_ADD, &data_)) return true;
   // Early at logon the task bar is not there yet: try again shortly.
@@ -157,12 +150,8 @@ void CNtifyIconWnd::ShowBalloon(HICON icon, BalloonKind kind) {
   if (!owner_.IsAutoCheckOn()) return;
   last_kind_ = kind;
   const BalloonText t = TextOf(kind);
-  data_.cbSize = kNotifyIconDataSize;
-  data_.hWnd = hwnd();
-  data_.uID = kIconId;
-  data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_INFO;
-  data_.uCallbackMessage = kIconCallbackMessage;
-  data_.hIcon = icon;
+  // The tip of an earlier add stays in the record; the flags leave it out.
+  FillIconData(data_, NIF_MESSAGE | NIF_ICON | NIF_INFO, icon);
   data_.uTimeout = kBalloonTimeoutMs;
   data_.dwInfoFlags = t.icon;
   CopyField(data_.szInfoTitle, zu::LoadResString(t.title));
@@ -178,7 +167,7 @@ void CNtifyIconWnd::ShowBalloon(HICON icon, BalloonKind kind) {
 
 void CNtifyIconWnd::Refresh() {
   HICON icon = LoadAgentIcon();
-  const std::wstring tip = zu::LoadResString(kIdsAppTitle, L"ZEFO Update");
+  const std::wstring tip = zu::LoadResString(IDS_APP_TITLE, L"ZEFO Update");
   const bool on = owner_.IsAutoCheckOn();
   if (on && !icon_added_) {
     SetIcon(tip, icon, true);
@@ -204,9 +193,7 @@ void CNtifyIconWnd::StopRetry() {
 void CNtifyIconWnd::RemoveIcon() {
   if (!icon_added_ || !IsWindow()) return;
   NOTIFYICONDATAW d{};
-  d.cbSize = kNotifyIconDataSize;
-  d.hWnd = hwnd();
-  d.uID = kIconId;
+  FillIconData(d, 0, nullptr);
   zu::seams::shell_notify_icon(NIM_DELETE, &d);
   icon_added_ = false;
 }

@@ -39,11 +39,6 @@ constexpr UINT kBalloonTimeoutMs = 30000;
 // The record size the shell is given (the XP SP2 layout).
 constexpr DWORD kNotifyIconDataSize = 952;
 
-constexpr UINT kTrayMenuId = 132;
-constexpr UINT kCmdSupportPage = 32771;
-constexpr UINT kCmdOptions = 32772;
-constexpr UINT kCmdExit = 32774;
-
 // Owns the context menu and receives its commands.
 class CNtifyIconMenu : public CWorkWnd {
  public:
@@ -51,8 +46,8 @@ class CNtifyIconMenu : public CWorkWnd {
   ~CNtifyIconMenu() override { Destroy(); }
 
   void Create(HWND main_wnd) { CreateWorkWnd(main_wnd, kIconMenuName); }
-  // Tracks the pop-up of menu 132 at the cursor; the chosen command comes
-  // back to this window as WM_COMMAND.
+  // Tracks the pop-up of menu IDR_TRAY_MENU at the cursor; the chosen
+  // command comes back to this window as WM_COMMAND.
   void ShowMenu();
 
  protected:
@@ -95,6 +90,9 @@ class CNtifyIconWnd : public CWorkWnd {
   void OnRetryTimer();
   void StopRetry();
   void RemoveIcon();
+  // Fills what every shell call names: the record size, this window, icon
+  // 0, the flags, the callback message and the icon. Other fields stay.
+  void FillIconData(NOTIFYICONDATAW& d, UINT flags, HICON icon) const;
 
   INotifyIconOwner& owner_;
   bool icon_added_ = false;
@@ -119,5 +117,6 @@ extern ShellReadyFn shell_ready;
 extern ShellNotifyIconFn shell_notify_icon;
 }  // namespace zu::seams
 
-// Icon 128 at 16x16 from the resource module; the caller destroys it.
+// Icon IDR_MAINFRAME at 16x16 from the resource module; the caller
+// destroys it.
 HICON LoadAgentIcon();

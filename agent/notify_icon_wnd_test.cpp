@@ -8,8 +8,10 @@
 
 #include "agent/info/clock.h"
 #include "agent/info/my_reg_key.h"
+#include "agent/resource.h"
 #include "common/framework/seam.h"
 #include "tests/support/registry.h"
+#include "tests/support/windows.h"
 #include "tools/uiauto/uiauto.h"
 
 namespace {
@@ -29,32 +31,7 @@ class FakeOwner : public INotifyIconOwner {
   std::vector<std::wstring> calls;
 };
 
-class MainWnd : public zu::Window {
- public:
-  MainWnd() { Create(L"ZUIconTestMain", L"icon test main", 0); }
-  int closes = 0;
-
- protected:
-  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override {
-    if (msg == WM_CLOSE) {
-      ++closes;
-      return 0;
-    }
-    return zu::Window::OnMessage(msg, wp, lp);
-  }
-};
-
-void Pump(DWORD ms) {
-  const DWORD start = ::GetTickCount();
-  do {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  } while (::GetTickCount() - start < ms);
-}
+using zu::test::PumpMessages;
 
 // Every call the icon window makes to the shell; handed on to the real
 // shell unless a test wants failures.
@@ -87,7 +64,7 @@ std::wstring WaitForBalloon(const std::wstring& text, DWORD ms) {
   for (DWORD waited = 0; waited < ms; waited += 100) {
     seen = zu::ui::VisibleBalloonText();
     if (seen == text) break;
-    Pump(100);
+    PumpMessages(100);
   }
   return seen;
 }
@@ -113,7 +90,7 @@ class IconTest : public ::testing::Test {
   zu::ScopedOverride<zu::seams::ShellNotifyIconFn> notify_{zu::seams::shell_notify_icon,
                                                           RecordingNotify};
   zu::ScopedOverride<zu::seams::ShellReadyFn> ready_{zu::seams::shell_ready, FakeShellReady};
-  MainWnd main_;
+  zu::test::StandInWindow main_;
   FakeOwner owner_;
   CNtifyIconWnd icon_{owner_};
   HICON agent_icon_ = LoadAgentIcon();
@@ -246,17 +223,17 @@ TEST_F(IconTest, FailedAddIsRetriedOnceTheDesktopIsUp) {
   g_failures_left = 1000;
   EXPECT_FALSE(icon_.SetIcon(L"ZEFO Update", agent_icon_, true));
   EXPECT_TRUE(icon_.retrying());
-  Pump(1200);
+  PumpMessages(1200);
   EXPECT_EQ(1, CountCalls(NIM_ADD));  // no add while the desktop is not up
   g_shell_ready = true;
-  Pump(1200);
+  PumpMessages(1200);
   EXPECT_TRUE(icon_.retrying());  // up, but the add keeps failing
   EXPECT_GE(CountCalls(NIM_ADD), 2);
   g_failures_left = 0;
-  Pump(700);
+  PumpMessages(700);
   EXPECT_FALSE(icon_.retrying());
   const int adds = CountCalls(NIM_ADD);
-  Pump(700);
+  PumpMessages(700);
   EXPECT_EQ(adds, CountCalls(NIM_ADD));
   EXPECT_EQ(L"ZEFO Update", std::wstring(g_shell_calls.back().data.szTip));
 }
@@ -275,7 +252,7 @@ TEST_F(IconTest, NoRetriesOnAReadyDesktopOrOnceTheIconIsOff) {
   icon_.Refresh();
   EXPECT_FALSE(icon_.retrying());
   g_shell_ready = true;
-  Pump(700);
+  PumpMessages(700);
   EXPECT_EQ(2, CountCalls(NIM_ADD));  // not put back behind the user's back
 }
 
@@ -367,23 +344,23 @@ TEST_F(IconTest, RightClickTracksMenu132) {
 
 TEST_F(IconTest, MenuCommands) {
   HWND menu = icon_.menu()->hwnd();
-  ::SendMessageW(menu, WM_COMMAND, kCmdSupportPage, 0);
-  ::SendMessageW(menu, WM_COMMAND, kCmdOptions, 0);
+  ::SendMessageW(menu, WM_COMMAND, ID_TRAY_SUPPORT, 0);
+  ::SendMessageW(menu, WM_COMMAND, ID_TRAY_OPTIONS, 0);
   EXPECT_EQ((std::vector<std::wstring>{L"page manual", L"options"}), owner_.calls);
 
   owner_.calls.clear();
   owner_.question_open = true;  // the Options dialog asks: bring it forward
-  ::SendMessageW(menu, WM_COMMAND, kCmdExit, 0);
-  Pump(50);
+  ::SendMessageW(menu, WM_COMMAND, ID_TRAY_EXIT, 0);
+  PumpMessages(50);
   EXPECT_EQ(std::vector<std::wstring>{L"options"}, owner_.calls);
-  EXPECT_EQ(0, main_.closes);
+  EXPECT_EQ(0, main_.closes());
 
   owner_.calls.clear();
   owner_.question_open = false;
-  ::SendMessageW(menu, WM_COMMAND, kCmdExit, 0);
-  Pump(50);
+  ::SendMessageW(menu, WM_COMMAND, ID_TRAY_EXIT, 0);
+  PumpMessages(50);
   EXPECT_TRUE(owner_.calls.empty());
-  EXPECT_EQ(1, main_.closes);
+  EXPECT_EQ(1, main_.closes());
 }
 
 }  // namespace

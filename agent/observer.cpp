@@ -13,14 +13,15 @@ class GuardedSecurity {
  public:
   GuardedSecurity() {
     SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    if (!::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &sid_))
+    if (!::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
+                                    sid_.put()))
       return;
-    DWORD acl_size = 2 * ::GetLengthSid(sid_) + 32 + 2 * sizeof(ACCESS_ALLOWED_ACE);
+    DWORD acl_size = 2 * ::GetLengthSid(sid_.get()) + 32 + 2 * sizeof(ACCESS_ALLOWED_ACE);
     acl_.resize(acl_size);
     PACL acl = reinterpret_cast<PACL>(acl_.data());
     if (!::InitializeAcl(acl, acl_size, ACL_REVISION) ||
-        !::AddAccessDeniedAce(acl, ACL_REVISION, WRITE_DAC | WRITE_OWNER, sid_) ||
-        !::AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid_) ||
+        !::AddAccessDeniedAce(acl, ACL_REVISION, WRITE_DAC | WRITE_OWNER, sid_.get()) ||
+        !::AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid_.get()) ||
         !::InitializeSecurityDescriptor(&sd_, SECURITY_DESCRIPTOR_REVISION) ||
         !::SetSecurityDescriptorDacl(&sd_, TRUE, acl, FALSE))
       return;
@@ -29,9 +30,6 @@ class GuardedSecurity {
     sa_.bInheritHandle = FALSE;
     ok_ = true;
   }
-  ~GuardedSecurity() {
-    if (sid_) ::FreeSid(sid_);
-  }
   GuardedSecurity(const GuardedSecurity&) = delete;
   GuardedSecurity& operator=(const GuardedSecurity&) = delete;
 
@@ -39,7 +37,7 @@ class GuardedSecurity {
   SECURITY_ATTRIBUTES* get() { return ok_ ? &sa_ : nullptr; }
 
  private:
-  PSID sid_ = nullptr;
+  zu::UniqueSid sid_;
   std::vector<BYTE> acl_;
   SECURITY_DESCRIPTOR sd_{};
   SECURITY_ATTRIBUTES sa_{};

@@ -14,8 +14,8 @@ zu_add_test(NAME options_tests
     ${CMAKE_CURRENT_LIST_DIR}/canvas_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/static_paint_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/agent.rc
-  LIBS zuagent zutest
-  LOCKS display  # its dialogs cover the middle of the screen
+  LIBS zuagent zutest_agent
+  LOCKS machine_state display  # the settings file; its dialogs cover the middle of the screen
   TIMEOUT 600)
 
 # The information text an installer puts beside the agent.

@@ -7,13 +7,15 @@
 
 #include "common/framework/window.h"
 
-// Raised when a helper window cannot be made; the agent does not catch it.
+// Raised when a helper window cannot be made. Nothing between it and
+// start-up catches it; start-up ends the agent on it.
 class CWndException : public std::logic_error {
  public:
   using std::logic_error::logic_error;
 };
 
-// Raised when the pulse timer cannot be set; the agent does not catch it.
+// Raised when the pulse timer cannot be set; start-up ends the agent on it,
+// as on CWndException.
 class CTimerException : public std::logic_error {
  public:
   using std::logic_error::logic_error;

@@ -11,6 +11,7 @@
 #include "agent/schedule.h"
 #include "common/framework/seam.h"
 #include "tests/support/settings.h"
+#include "tests/support/windows.h"
 
 namespace {
 
@@ -92,23 +93,8 @@ TEST_F(StoredScheduleTest, DebugPulseInterval) {
 
 // ---- the generator's window and timer ----
 
-class MainWnd : public zu::Window {
- public:
-  MainWnd() { Create(L"ZUPulseTestMain", L"pulse test main", 0); }
-};
-
-// Runs the message loop for the given time.
-void Pump(DWORD ms) {
-  const DWORD start = ::GetTickCount();
-  while (::GetTickCount() - start < ms) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
+using MainWnd = zu::test::StandInWindow;
+using zu::test::PumpMessages;
 
 struct Counter : CInterruptive {
   void Pulse() override { ++pulses; }
@@ -165,16 +151,16 @@ TEST(PulseGenerator, TicksReachTheReceiverUntilStopped) {
     CPulseGenerator generator;
     generator.Start(main.hwnd(), 40);
     EXPECT_TRUE(generator.running());
-    Pump(700);
+    PumpMessages(700);
     EXPECT_GE(counter.pulses, 5);
     generator.Stop();
     EXPECT_FALSE(generator.running());
     const int stopped_at = counter.pulses;
-    Pump(300);
+    PumpMessages(300);
     EXPECT_EQ(stopped_at, counter.pulses);
 
     generator.Start(main.hwnd(), 40);  // a stopped generator starts again
-    Pump(300);
+    PumpMessages(300);
     EXPECT_GT(counter.pulses, stopped_at);
     ::DestroyWindow(generator.hwnd());  // destroying the window stops it
     EXPECT_FALSE(generator.running());
@@ -184,7 +170,7 @@ TEST(PulseGenerator, TicksReachTheReceiverUntilStopped) {
     generator->Start(main.hwnd(), 40);
     generator.reset();  // and so does deleting it
     const int deleted_at = counter.pulses;
-    Pump(300);
+    PumpMessages(300);
     EXPECT_EQ(deleted_at, counter.pulses);
   }
   CPulseGenerator::SetReceiver(nullptr);
@@ -196,7 +182,7 @@ struct ModalPulse : CInterruptive {
     ++pulses;
     ++depth;
     if (depth > deepest) deepest = depth;
-    if (pulses == 1) Pump(400);
+    if (pulses == 1) PumpMessages(400);
     --depth;
   }
   int pulses = 0, depth = 0, deepest = 0;
@@ -208,7 +194,7 @@ TEST(PulseGenerator, TicksInsideAPulseDoNotNest) {
   CPulseGenerator::SetReceiver(&receiver);
   CPulseGenerator generator;
   generator.Start(main.hwnd(), 30);
-  Pump(800);
+  PumpMessages(800);
   generator.Stop();
   CPulseGenerator::SetReceiver(nullptr);
   EXPECT_EQ(1, receiver.deepest);

@@ -5,6 +5,12 @@
 #define IDR_MAINFRAME 128       // application icon
 #define IDR_TRAY_MENU 132       // notification icon context menu
 #define IDD_OPTIONS 130         // Options dialog
+#define IDD_INSTALL 139         // installing dialog of "/S"
+
+// Controls of the installing dialog; the two hidden statics stay empty.
+#define IDC_INSTALL_NAME 1013
+#define IDC_INSTALL_STATUS 1014
+#define IDC_INSTALL_TIME 1015
 
 // Controls of the Options dialog.
 #define IDC_WEB_SUPPORT 1000

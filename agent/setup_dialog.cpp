@@ -2,13 +2,11 @@
 
 #include <vector>
 
-#include "agent/app.h"
+#include "agent/info/agent_message.h"
 #include "agent/info/info_url.h"
 #include "agent/info/settings.h"
-#include "agent/main_wnd.h"
 #include "agent/resource.h"
 #include "agent/setup_dialog_rules.h"
-#include "agent/update_check.h"
 #include "common/browser.h"
 #include "common/framework/handle.h"
 #include "common/platform.h"
@@ -67,31 +65,31 @@ InfoText ReadInfoText(const std::wstring& path) {
   return out;
 }
 
-CSetupDialog::CSetupDialog()
-    : zu::Dialog(IDD_OPTIONS), background_(::CreateSolidBrush(kOptionsBandColour)) {
+CSetupDialog::CSetupDialog(IOptionsDialogOwner& owner, AgentSwitches& switches)
+    : zu::Dialog(IDD_OPTIONS),
+      owner_(owner),
+      switches_(switches),
+      background_(::CreateSolidBrush(kOptionsBandColour)) {
   // Only towards what is stored; the check boxes show the stored option
   // anyway once the dialog is up.
   const int stored = ReadSuppressBalloon();
-  AgentOptions& options = TheApp().options();
-  if (stored == 2) options.auto_check = false;
-  if (stored == 1) options.balloons_suppressed = true;
+  if (stored == 2) switches_.auto_check = false;
+  if (stored == 1) switches_.balloons_suppressed = true;
 }
 
 // A replacement resource library's dialog may lack a box: its switch then
 // stays as it is.
 void CSetupDialog::ExchangeToControls() {
-  const AgentOptions& options = TheApp().options();
-  ::CheckDlgButton(hwnd(), IDC_AUTO_CHECK, options.auto_check ? BST_CHECKED : BST_UNCHECKED);
+  ::CheckDlgButton(hwnd(), IDC_AUTO_CHECK, switches_.auto_check ? BST_CHECKED : BST_UNCHECKED);
   ::CheckDlgButton(hwnd(), IDC_SUPPRESS_BALLOONS,
-                   options.balloons_suppressed ? BST_CHECKED : BST_UNCHECKED);
+                   switches_.balloons_suppressed ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void CSetupDialog::ExchangeFromControls() {
-  AgentOptions& options = TheApp().options();
   if (::GetDlgItem(hwnd(), IDC_AUTO_CHECK))
-    options.auto_check = ::IsDlgButtonChecked(hwnd(), IDC_AUTO_CHECK) == BST_CHECKED;
+    switches_.auto_check = ::IsDlgButtonChecked(hwnd(), IDC_AUTO_CHECK) == BST_CHECKED;
   if (::GetDlgItem(hwnd(), IDC_SUPPRESS_BALLOONS))
-    options.balloons_suppressed =
+    switches_.balloons_suppressed =
         ::IsDlgButtonChecked(hwnd(), IDC_SUPPRESS_BALLOONS) == BST_CHECKED;
 }
 
@@ -133,8 +131,9 @@ BOOL CSetupDialog::OnInitDialog() {
     ::SetWindowPos(icon_control_->hwnd(), HWND_TOP, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-  if (TheApp().disable_button()) ::EnableWindow(::GetDlgItem(hwnd(), IDC_WEB_SUPPORT), FALSE);
+  if (switches_.disable_button) ::EnableWindow(::GetDlgItem(hwnd(), IDC_WEB_SUPPORT), FALSE);
 
+  owner_.SetOpenDialog(hwnd());
   zu::BringToFront(hwnd());
   return TRUE;
 }
@@ -262,19 +261,18 @@ void CSetupDialog::OnLinkClicked(const ENLINK& link) {
 
 void CSetupDialog::OnOK() {
   ExchangeFromControls();
-  AgentOptions& options = TheApp().options();
   const OptionsOkStep step =
-      DecideOk(options.auto_check, options.balloons_suppressed, ReadSuppressBalloon());
+      DecideOk(switches_.auto_check, switches_.balloons_suppressed, ReadSuppressBalloon());
   if (step.kind == OptionsOkStep::kWrite) {
     WriteSuppressBalloon(step.value);
   } else if (step.kind == OptionsOkStep::kAskFirst) {
     const std::wstring question = zu::LoadResString(IDS_CONFIRM_DISABLE);
-    TheApp().set_options_question_open(true);
-    const int answer =
-        ::MessageBoxW(hwnd(), question.c_str(), L"ZEFO Update", MB_YESNO | MB_ICONEXCLAMATION);
-    TheApp().set_options_question_open(false);
+    switches_.options_question_open = true;
+    const int answer = zu::seams::agent_message_box(hwnd(), question, L"ZEFO Update",
+                                                    MB_YESNO | MB_ICONEXCLAMATION);
+    switches_.options_question_open = false;
     if (answer != IDYES) {
-      options.auto_check = true;
+      switches_.auto_check = true;
       ::CheckDlgButton(hwnd(), IDC_AUTO_CHECK, BST_CHECKED);
       // Checked again, so the second box may be used again too.
       ::EnableWindow(::GetDlgItem(hwnd(), IDC_SUPPRESS_BALLOONS), TRUE);
@@ -282,13 +280,12 @@ void CSetupDialog::OnOK() {
     }
     WriteSuppressBalloon(step.value);
   }
-  if (CMainWnd* main = TheApp().main_window(); main && main->IsWindow())
-    ::PostMessageW(main->hwnd(), ::RegisterWindowMessageW(kNotifyMessageName),
-                   kRequestRefreshIcon, 0);
+  owner_.SwitchesChanged();
   End(IDOK);
 }
 
 void CSetupDialog::OnDestroy() {
+  owner_.SetOpenDialog(nullptr);
   icon_control_.reset();
   header_.reset();
   canvas_.reset();
@@ -300,7 +297,7 @@ bool CSetupDialog::OnCommand(WORD id, WORD code, HWND control) {
       if (code == BN_CLICKED) OnAutoCheckClicked();
       return true;
     case IDC_WEB_SUPPORT:
-      if (code == BN_CLICKED) OpenSupportPage(false, CheckWorld::Real());
+      if (code == BN_CLICKED) owner_.OpenSupportPage();
       return true;
     case IDOK:
       OnOK();

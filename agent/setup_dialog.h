@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "agent/agent_switches.h"
 #include "agent/canvas.h"
 #include "agent/pim_edit_ctrl.h"
 #include "agent/resource.h"
@@ -29,10 +30,24 @@ struct InfoText {
 };
 InfoText ReadInfoText(const std::wstring& path);
 
+// What the Options dialog asks of the agent around it.
+class IOptionsDialogOwner {
+ public:
+  virtual ~IOptionsDialogOwner() = default;
+  // The dialog's window is up, or (nullptr) going: the agent's open Options
+  // dialog, which a stop request ends and message boxes belong to.
+  virtual void SetOpenDialog(HWND dialog) = 0;
+  // Button 1000: open-support-page, manual.
+  virtual void OpenSupportPage() = 0;
+  // After OK: the notification icon follows the switches.
+  virtual void SwitchesChanged() = 0;
+};
+
 class CSetupDialog : public zu::Dialog {
  public:
-  // Reads the stored option into the application's switches.
-  CSetupDialog();
+  // Reads the stored option into the switches (towards what is stored
+  // only). The owner and the switches outlive the dialog.
+  CSetupDialog(IOptionsDialogOwner& owner, AgentSwitches& switches);
 
  protected:
   BOOL OnInitDialog() override;
@@ -53,13 +68,15 @@ class CSetupDialog : public zu::Dialog {
   void OnDestroy();
   RECT ControlRect(int id) const;
 
+  IOptionsDialogOwner& owner_;
+  AgentSwitches& switches_;
   CPimEditCtrl info_text_;
   std::unique_ptr<CStaticPaint> header_;
   std::unique_ptr<CStaticPaint> icon_control_;
   bool has_header_ = true;
   int header_x_ = 0, header_y_ = 0;
   std::unique_ptr<CCanvas> canvas_;
-  zu::OwnedIcon icon_;
+  zu::UniqueIcon icon_;
   zu::UniqueBrush background_;
   int separator_y_ = 0;
 };

@@ -38,5 +38,5 @@ class CStaticPaint : public zu::Window {
   const CCanvas* canvas_ = nullptr;
   int x_ = 0, y_ = 0;
   int icon_width_ = 0, icon_height_ = 0;
-  zu::OwnedIcon icon_;
+  zu::UniqueIcon icon_;
 };

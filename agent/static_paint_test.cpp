@@ -12,6 +12,7 @@ using std::min;
 #include "agent/canvas.h"
 #include "agent/resource.h"
 #include "tests/support/bitmap.h"
+#include "tests/support/windows.h"
 
 namespace {
 
@@ -39,13 +40,7 @@ class StaticPaintTest : public ::testing::Test {
     ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&r), 2);
     return r;
   }
-  static void Pump() {
-    MSG m;
-    for (int i = 0; i < 20; ++i) {
-      while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&m);
-      ::Sleep(10);
-    }
-  }
+  static void Pump() { zu::test::PumpMessages(200); }
   ULONG_PTR token_ = 0;
   Parent parent_;
   std::wstring path_;

@@ -3,7 +3,6 @@
 #include <set>
 #include <stdexcept>
 
-#include "agent/app.h"
 #include "agent/connectivity.h"
 #include "agent/info/agent_message.h"
 #include "agent/info/clock.h"
@@ -15,11 +14,11 @@
 
 const wchar_t kOwnInfoFile[] = L"Dummy";
 
-CheckWorld CheckWorld::Real() {
+CheckWorld CheckWorld::Real(const AgentSwitches& switches) {
   CheckWorld w;
   w.connected = [] { return IsConnected(); };
-  w.auto_check_on = [] { return TheApp().options().auto_check; };
-  w.disable_button = [] { return TheApp().disable_button(); };
+  w.auto_check_on = [&switches] { return switches.auto_check; };
+  w.disable_button = [&switches] { return switches.disable_button; };
   w.own_info_file = [] { return ResolveInfoFileURL(); };
   w.reachable = [](const std::wstring& url) { return IsURLReachable(url); };
   w.open_page = [](const std::wstring& url) { OpenInBrowser(url); };
@@ -30,26 +29,26 @@ CheckWorld CheckWorld::Real() {
 
 namespace {
 
-// The file's answers for a check. Throws what the file throws.
-CheckResult AskFile(CMyInfoFile& file, const CheckWorld& world) {
-  CheckResult result;
+// The file's answers for a check, filled in as they come. Throws what the
+// files throw; what is in *result by then stays.
+void AskFile(CMyInfoFile& file, const CheckWorld& world, CheckResult* result) {
   if (file.HasNewUpdate()) {
     DWORD save = 0;
     if (CMyRegKey().GetDebugSaveInfoFile(&save) && save == 1) file.SaveCopy();
-    result.interval_days = file.UpdateSettingsFromFile();
-    result.balloon = file.HasUrgentUpdate() ? BalloonKind::kImportant : BalloonKind::kRecommended;
+    result->interval_days = file.UpdateSettingsFromFile();
+    result->balloon =
+        file.HasUrgentUpdate() ? BalloonKind::kImportant : BalloonKind::kRecommended;
   } else if (file.HasNewESDUpdate()) {
-    result.interval_days = file.UpdateSettingsFromFile();
+    result->interval_days = file.UpdateSettingsFromFile();
     std::wstring esd_url;
     if (file.FindESDInfoURL(&esd_url)) {
       auto esd = world.new_info_file();
       esd->Load(esd_url);
-      if (esd->HasApplicableESDModule()) result.balloon = BalloonKind::kRecommended;
+      if (esd->HasApplicableESDModule()) result->balloon = BalloonKind::kRecommended;
     } else if (file.HasApplicableESDModule()) {
-      result.balloon = BalloonKind::kRecommended;
+      result->balloon = BalloonKind::kRecommended;
     }
   }
-  return result;
 }
 
 }  // namespace
@@ -60,20 +59,27 @@ CheckResult RunUpdateCheck(const std::wstring& address, const CheckWorld& world)
 
   std::wstring next = address == kOwnInfoFile ? world.own_info_file() : address;
   std::set<std::wstring> loaded;
+  CheckResult result;
   // Serial ranges may point to a file that points on again. The chain is
   // bounded here: at most kMaxCheckRedirects redirects, no address twice.
   for (int redirects = 0;; ++redirects) {
-    if (!loaded.insert(next).second) return {};
+    if (!loaded.insert(next).second) return result;
     try {
       auto file = world.new_info_file();
       file->Load(next);
       std::wstring redirect;
-      if (!file->FindRedirectURL(&redirect)) return AskFile(*file, world);
-      if (redirects == kMaxCheckRedirects) return {};
+      if (!file->FindRedirectURL(&redirect)) {
+        AskFile(*file, world, &result);
+        return result;
+      }
+      if (redirects == kMaxCheckRedirects) return result;
       next = redirect;
     } catch (const std::exception&) {
-      // CAccessFileException, CIllegalStateException: a silent end.
-      return {};
+      // CAccessFileException, CIllegalStateException: a silent end. The
+      // interval a first file stored before the ESD file failed stays the
+      // one in force, as it is the one stored.
+      result.balloon.reset();
+      return result;
     }
   }
 }

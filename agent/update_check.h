@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "agent/agent_switches.h"
 #include "agent/info/my_info_file.h"
 #include "agent/notify_icon_wnd.h"
 
@@ -21,8 +22,8 @@ extern const wchar_t kOwnInfoFile[];  // "Dummy"
 // an address twice; past that the check ends silently.
 constexpr int kMaxCheckRedirects = 8;
 
-// What the check and open-support-page act on. The defaults are the real
-// ones; tests replace single entries.
+// What the check and open-support-page act on. Real() gives the real ones,
+// reading the switches it is handed; tests replace single entries.
 struct CheckWorld {
   std::function<bool()> connected;                      // IsConnected
   std::function<bool()> auto_check_on;                  // the "SuppressBallonPopUp" switch
@@ -33,7 +34,8 @@ struct CheckWorld {
   std::function<void(UINT)> message;                    // ShowAgentMessage
   std::function<std::unique_ptr<CMyInfoFile>()> new_info_file;
 
-  static CheckWorld Real();
+  // The switches must outlive the world.
+  static CheckWorld Real(const AgentSwitches& switches);
 };
 
 struct CheckResult {
@@ -43,7 +45,9 @@ struct CheckResult {
 
 // Runs one check of the file at address (kOwnInfoFile: this PC's file).
 // Stamps "LastExecute", stores support pages and interval from a file with
-// new updates. Every failure of the file is silent: no balloon.
+// new updates. Every failure of a file is silent: no balloon; an interval
+// the first file brought before a later failure is still returned, since
+// it is stored already.
 CheckResult RunUpdateCheck(const std::wstring& address, const CheckWorld& world);
 
 // Opens the support page, automatic (from a balloon) or manual. True when

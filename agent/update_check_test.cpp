@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <vector>
 
@@ -14,9 +12,9 @@
 #include "agent/info/my_reg_key.h"
 #include "agent/info/settings.h"
 #include "agent/resource.h"
+#include "tests/support/loopback_http.h"
 #include "tests/support/settings.h"
 #include "tests/support/text.h"
-#include "tests/loopback_http.h"
 
 namespace {
 
@@ -25,19 +23,14 @@ using zu::test::Utf8;
 constexpr wchar_t kFuture[] = L"2099-1-1-0:0-GMT";
 constexpr wchar_t kPast[] = L"2001-1-1-0:0-GMT";
 
-// Information files in a folder of their own, served over loopback HTTP;
-// the server's address is the base that serial redirects are read against
-// (addresses from the files are web addresses). The world around the check
-// is recorded instead of shown.
+// Information files served over loopback HTTP; the server's address is the
+// base that serial redirects are read against (addresses from the files are
+// web addresses). The world around the check is recorded instead of shown.
 class CheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
     zu::test::ClearUserValues();
     ::SHCreateDirectoryExW(nullptr, settings_.app_dir().c_str(), nullptr);
-    wchar_t tmp[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH, tmp);
-    dir_ = std::wstring(tmp) + L"zu-check-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
-    ::CreateDirectoryW(dir_.c_str(), nullptr);
     ASSERT_TRUE(server_.ok());
     base_ = server_.Url("/");
     SetOption(L"Setting", L"InfoFileURLBase", base_);
@@ -64,16 +57,10 @@ class CheckTest : public ::testing::Test {
       return file;
     };
   }
-  void TearDown() override {
-    for (const std::wstring& f : files_) ::DeleteFileW(f.c_str());
-    ::RemoveDirectoryW(dir_.c_str());
-  }
-
   void Write(const std::wstring& name, const std::wstring& xml) {
-    const std::wstring path = dir_ + name;
-    std::ofstream(path.c_str(), std::ios::binary) << Utf8(xml);
-    files_.push_back(path);
+    files_.Put("/" + Utf8(name), Utf8(xml));
   }
+  void Remove(const std::wstring& name) { files_.Remove("/" + Utf8(name)); }
   static void SetOption(const wchar_t* section, const wchar_t* key, const std::wstring& value) {
     ::WritePrivateProfileStringW(section, key, value.c_str(), GetSettingsFilePath().c_str());
   }
@@ -92,21 +79,12 @@ class CheckTest : public ::testing::Test {
   }
   void Visited() { ASSERT_TRUE(StampLastVisit()); }
 
-  // A file of the folder for each path; 404 for one that is missing.
-  zu_test::LoopbackHttpServer::Reply Serve(const std::string& path) const {
-    std::ifstream in((dir_ + std::wstring(path.begin() + 1, path.end())).c_str(),
-                     std::ios::binary);
-    if (!in) return zu_test::LoopbackHttpServer::Reply::With(404, "");
-    return zu_test::LoopbackHttpServer::Reply::With(
-        200, std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
-  }
-
   zu::test::KeySnapshot user_{HKEY_CURRENT_USER, kAgentUserKey};
   zu::test::SettingsFileAside settings_;
-  std::wstring dir_, base_;
-  zu_test::LoopbackHttpServer server_{
-      [this](const zu_test::LoopbackHttpServer::Request& r) { return Serve(r.path); }};
-  std::vector<std::wstring> files_;
+  std::wstring base_;
+  zu::test::ServedFiles files_;
+  zu::test::LoopbackHttpServer server_{
+      [this](const zu::test::LoopbackHttpServer::Request& r) { return files_.Reply(r); }};
   CheckWorld world_;
   bool connected_ = true;
   bool disable_button_ = false;
@@ -300,7 +278,7 @@ TEST_F(CheckTest, SupportPageOutcomes) {
   Write(L"r.xml", L"<i><urlauto>http://s/auto</urlauto></i>");
   for (const Case& c : cases) {
     zu::test::ClearUserValues();
-    ::DeleteFileW((dir_ + L"own.xml").c_str());
+    Remove(L"own.xml");
     if (!c.own.empty()) Write(L"own.xml", c.own);
     SetOption(L"Option", L"URLForInvalidSupportPage", c.invalid_page);
     SetOption(L"Option", L"URLForInvalidInfoFile", c.invalid_info);
@@ -345,7 +323,7 @@ TEST_F(CheckTest, PagesOfOtherSchemesNeverReachTheBrowser) {
   EXPECT_FALSE(OpenSupportPage(true, world_));
   EXPECT_EQ(own_loads_, 1) << "the stored page was not taken";
   EXPECT_FALSE(OpenSupportPage(false, world_));
-  ::DeleteFileW((dir_ + L"own.xml").c_str());
+  Remove(L"own.xml");
   EXPECT_FALSE(OpenSupportPage(false, world_));
   EXPECT_TRUE(opened_.empty());
   EXPECT_TRUE(probed_.empty());

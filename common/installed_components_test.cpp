@@ -21,8 +21,9 @@ class InstalledComponentsTest : public ::testing::Test {
 
   static void Raw(const std::wstring& key, const wchar_t* name, DWORD type, const void* data,
                   DWORD bytes) {
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (kRoot + L"\\" + key).c_str(),
-                                               name, type, data, bytes));
+    const auto* begin = static_cast<const BYTE*>(data);
+    ASSERT_TRUE(zu::test::WriteRaw(HKEY_LOCAL_MACHINE, kRoot + L"\\" + key, name,
+                                   zu::test::RawValue{type, {begin, begin + bytes}}));
   }
   static void Text(const std::wstring& key, const wchar_t* name, const std::wstring& value,
                    DWORD type = REG_SZ) {

@@ -19,14 +19,6 @@ namespace {
 constexpr DWORD kAccessRead = 1;
 constexpr DWORD kAccessWrite = 2;
 
-struct SidTraits {
-  using Type = PSID;
-  static PSID Invalid() { return nullptr; }
-  static bool Valid(PSID p) { return p != nullptr; }
-  static void Close(PSID p) { ::FreeSid(p); }
-};
-using UniqueSid = zu::UniqueResource<SidTraits>;
-
 zu::UniqueHandle CallerToken() {
   zu::UniqueHandle token;
   if (::OpenThreadToken(::GetCurrentThread(), TOKEN_DUPLICATE | TOKEN_QUERY, TRUE, token.put()))
@@ -83,7 +75,7 @@ bool IsUserAdministrator() {
   if (!::DuplicateToken(token.get(), SecurityImpersonation, impersonation.put())) return false;
 
   SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
-  UniqueSid admins;
+  zu::UniqueSid admins;
   if (!::AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
                                   DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, admins.put())) {
     return false;

@@ -11,4 +11,4 @@ target_link_libraries(zucommon PUBLIC advapi32)
 zu_add_test(NAME update_folder_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/update_folder_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/update_folder_rules_test.cpp
-  LIBS zucommon)
+  LIBS zucommon zutest)

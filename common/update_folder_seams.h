@@ -2,7 +2,8 @@
 // What update_folder.cpp asks the platform and tests replace: the calls
 // that create the folder and set its security (Wine keeps no owner or
 // protected list, so a test looks at what was asked for), the
-// administrator test, and the folder itself.
+// administrator test, and the folder itself. Tests replace them with
+// zu::ScopedOverride (common/framework/seam.h).
 #include <windows.h>
 
 #include <string>
@@ -18,19 +19,5 @@ extern CreateDirectoryFn create_directory;        // ::CreateDirectoryW
 extern SetObjectSecurityFn set_object_security;  // ::SetKernelObjectSecurity
 extern IsAdministratorFn is_administrator;        // IsUserAdministrator
 extern const wchar_t* update_folder;              // kUpdateFolder
-
-// Puts a seam back as it was when the guard was made.
-template <typename T>
-class ScopedSeam {
- public:
-  ScopedSeam(T& seam, T replacement) : seam_(seam), saved_(seam) { seam_ = replacement; }
-  ~ScopedSeam() { seam_ = saved_; }
-  ScopedSeam(const ScopedSeam&) = delete;
-  ScopedSeam& operator=(const ScopedSeam&) = delete;
-
- private:
-  T& seam_;
-  T saved_;
-};
 
 }  // namespace zu::seams

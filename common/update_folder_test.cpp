@@ -17,8 +17,10 @@
 #include <vector>
 
 #include "common/framework/handle.h"
+#include "common/framework/seam.h"
 #include "common/object_security.h"
 #include "common/update_folder_seams.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -235,18 +237,8 @@ class UpdateFolderTest : public ::testing::Test {
   static bool Exists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
   }
-  // Everyone may write: under Wine the Unix "other" bits become rwx.
   static void LetEveryoneWrite(const std::wstring& path) {
-    zu::UniqueLocal descriptor;
-    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
-        reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr));
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL list = nullptr;
-    ::GetSecurityDescriptorDacl(descriptor.get(), &present, &list, &defaulted);
-    ASSERT_EQ(::SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
-                                      DACL_SECURITY_INFORMATION, nullptr, nullptr, list, nullptr),
-              static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_TRUE(zu::test::LetEveryoneWrite(path));
     ASSERT_TRUE(EveryoneMayWrite(path));
   }
   static bool EveryoneMayWrite(const std::wstring& path) {
@@ -256,19 +248,19 @@ class UpdateFolderTest : public ::testing::Test {
     return false;
   }
   bool Ensure() {
-    zu::seams::ScopedSeam<zu::seams::CreateDirectoryFn> create(zu::seams::create_directory,
+    zu::ScopedOverride create(zu::seams::create_directory,
                                                               &RecordCreate);
-    zu::seams::ScopedSeam<zu::seams::SetObjectSecurityFn> set(zu::seams::set_object_security,
+    zu::ScopedOverride set(zu::seams::set_object_security,
                                                              &RecordSet);
-    zu::seams::ScopedSeam<zu::seams::IsAdministratorFn> admin(zu::seams::is_administrator,
+    zu::ScopedOverride admin(zu::seams::is_administrator,
                                                              &RecordedAdmin);
-    zu::seams::ScopedSeam<const wchar_t*> path(zu::seams::update_folder, folder_.c_str());
+    zu::ScopedOverride<const wchar_t*> path(zu::seams::update_folder, folder_.c_str());
     return EnsureUpdateFolder();
   }
   bool Read(const wchar_t* file, const wchar_t* key, std::wstring* value) {
-    zu::seams::ScopedSeam<zu::seams::IsAdministratorFn> admin(zu::seams::is_administrator,
+    zu::ScopedOverride admin(zu::seams::is_administrator,
                                                              &RecordedAdmin);
-    zu::seams::ScopedSeam<const wchar_t*> path(zu::seams::update_folder, folder_.c_str());
+    zu::ScopedOverride<const wchar_t*> path(zu::seams::update_folder, folder_.c_str());
     return ReadUpdateFolderIni(file, L"General", key, 128, value);
   }
 

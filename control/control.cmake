@@ -16,6 +16,7 @@ add_custom_command(
 add_custom_target(zuax_typelib DEPENDS ${ZUAX_GEN}/zuax.tlb ${ZUAX_GEN}/zuax_h.h)
 
 add_library(zuaxctrl STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/class_factory.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_frame.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_frame.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_pending.cpp

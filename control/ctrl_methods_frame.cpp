@@ -114,10 +114,7 @@ bool CZUAXCtrl::IsFileExist(const std::wstring& bstrFilePath) {
   DWORD n = ::GetFullPathNameW(bstrFilePath.c_str(), MAX_PATH, full, nullptr);
   if (n == 0 || n >= MAX_PATH) return false;
   WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW(full, &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  ::FindClose(search);
-  return true;
+  return static_cast<bool>(zu::UniqueFind(::FindFirstFileW(full, &found)));
 }
 
 ULONG CZUAXCtrl::GetProcessorArchitecture() {

@@ -7,38 +7,6 @@
 // The self update is not built yet, so no self downloader is ever created.
 void CEngineDeleter::operator()(CSelfDownloader*) const {}
 
-// --- Patch records and un-checked items -------------------------------------------
-
-bool CZUAXCtrl::SetUnCheckItem(const std::wstring&) {
-  PassPlainPrologue();
-  return kRefusedBool;
-}
-
-bool CZUAXCtrl::ResetUnCheckItem(const std::wstring&) {
-  PassPlainPrologue();
-  return kRefusedBool;
-}
-
-bool CZUAXCtrl::DeletePatchListFile() {
-  PassPlainPrologue();
-  return kRefusedBool;
-}
-
-bool CZUAXCtrl::DeletePatchFile(const std::wstring&) {
-  PassPlainPrologue();
-  return kRefusedBool;
-}
-
-std::wstring CZUAXCtrl::GetExecutedPatches() {
-  PassPlainPrologue();
-  return RefusedString();
-}
-
-bool CZUAXCtrl::IsUnChecked(const std::wstring&) {
-  PassPlainPrologue();
-  return kRefusedBool;
-}
-
 // --- Self update ---------------------------------------------------------------------
 
 bool CZUAXCtrl::UpdateToLatestVersion(const std::wstring&, const std::wstring&,

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "control/class_factory.h"
 #include "control/registration.h"
 #include "control/zuac_module.h"
 

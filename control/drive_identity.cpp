@@ -63,13 +63,6 @@ namespace zu::seams {
 SendDriveInquiryFn send_drive_inquiry = &SendThroughTheDevice;
 }
 
-ScopedDriveInquiry::ScopedDriveInquiry(zu::seams::SendDriveInquiryFn send)
-    : saved_(zu::seams::send_drive_inquiry) {
-  zu::seams::send_drive_inquiry = send;
-}
-
-ScopedDriveInquiry::~ScopedDriveInquiry() { zu::seams::send_drive_inquiry = saved_; }
-
 bool ReadDriveIdentity(wchar_t drive_letter, DriveIdentity* identity) {
   *identity = DriveIdentity();
   PassThroughBuffer buffer = BuildInquiryRequest();

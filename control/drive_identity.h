@@ -15,18 +15,6 @@ using SendDriveInquiryFn = bool (*)(wchar_t drive_letter, PassThroughBuffer* buf
 extern SendDriveInquiryFn send_drive_inquiry;
 }  // namespace zu::seams
 
-// Puts another inquiry in place for its lifetime, then the previous one back.
-class ScopedDriveInquiry {
- public:
-  explicit ScopedDriveInquiry(zu::seams::SendDriveInquiryFn send);
-  ~ScopedDriveInquiry();
-  ScopedDriveInquiry(const ScopedDriveInquiry&) = delete;
-  ScopedDriveInquiry& operator=(const ScopedDriveInquiry&) = delete;
-
- private:
-  zu::seams::SendDriveInquiryFn saved_;
-};
-
 // The four fields of one drive, read in the system code page; false when
 // the drive does not open or does not answer with SCSI status 0.
 bool ReadDriveIdentity(wchar_t drive_letter, DriveIdentity* identity);

@@ -9,21 +9,18 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <optional>
 #include <string>
 
 #include "common/framework/com.h"
+#include "common/framework/seam.h"
+#include "control/class_factory.h"
 #include "control/ctrl_frame.h"
-#include "control/zuac_module.h"
 #include "control/zuax_ctrl.h"
 #include "control/zuax_ids.h"
+#include "tests/support/files.h"
 
 namespace {
-
-const wchar_t kDebugIni[] = L"C:\\Update\\Debug.ini";
 
 // The drives the double knows: inquiry text from byte 8 on, and the SCSI
 // status each answers with.
@@ -55,21 +52,10 @@ class DriveIdentityTest : public ::testing::Test {
                 {L'H', {"VEXA    BAD DRIVE       9.99", 2}}};
     g_asked.clear();
     g_request_ok = true;
-    std::ifstream in(kDebugIni, std::ios::binary);
-    if (in) saved_ = std::string(std::istreambuf_iterator<char>(in), {});
-    ::CreateDirectoryW(L"C:\\Update", nullptr);
   }
-  void TearDown() override {
-    if (saved_)
-      std::ofstream(kDebugIni, std::ios::binary) << *saved_;
-    else
-      ::DeleteFileW(kDebugIni);
-    EXPECT_TRUE(g_request_ok) << "a request differed from the one built";
-  }
+  void TearDown() override { EXPECT_TRUE(g_request_ok) << "a request differed from the one built"; }
   // The page is allowed; further lines follow in the debug file.
-  void Debug(const std::string& more) {
-    std::ofstream(kDebugIni, std::ios::binary) << "[General]\r\nIgnoreURLCheck=1\r\n" << more;
-  }
+  void Debug(const std::string& more) { debug_.Write("[General]\r\nIgnoreURLCheck=1\r\n" + more); }
   CZUAXCtrl* Control() {
     if (!ctrl_) {
       zu::ComPtr<IClassFactory> factory;
@@ -91,8 +77,9 @@ class DriveIdentityTest : public ::testing::Test {
   }
 
   zu::ComInit com_;
-  ScopedDriveInquiry inquiry_{&FakeInquiry};
-  std::optional<std::string> saved_;
+  zu::ScopedOverride<zu::seams::SendDriveInquiryFn> inquiry_{zu::seams::send_drive_inquiry,
+                                                             &FakeInquiry};
+  zu::test::DebugFileAside debug_;
   zu::ComPtr<IDispatch> ctrl_;
 };
 

@@ -7,8 +7,7 @@ target_link_libraries(zuhostcheck PUBLIC zucommon zu_options wininet ole32 oleau
 
 zu_add_test(NAME page_url_rules_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/page_url_rules_test.cpp
-          ${CMAKE_SOURCE_DIR}/tests/support/page_address_near_miss.cpp
-  LIBS zuhostcheck)
+  LIBS zuhostcheck zutest_plain)
 
 # Writes C:\Update\Debug.ini and puts back what was there. The browser
 # stand-ins of the page host play the browser and the document behind the
@@ -17,6 +16,5 @@ zu_add_test(NAME host_check_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_check_test.cpp
           ${CMAKE_SOURCE_DIR}/tools/pagehost/host_browser.cpp
           ${CMAKE_SOURCE_DIR}/tools/pagehost/host_document.cpp
-          ${CMAKE_SOURCE_DIR}/tests/support/page_address_near_miss.cpp
-  LIBS zuhostcheck
+  LIBS zuhostcheck zutest
   LOCKS machine_state)

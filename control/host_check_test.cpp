@@ -1,71 +1,33 @@
 #include "control/host_check.h"
 
 #include <windows.h>
-#include <aclapi.h>
 #include <ocidl.h>
-#include <sddl.h>
 #include <servprov.h>
 #include <shlguid.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 #include "common/framework/com.h"
 #include "common/framework/handle.h"
-#include "tools/pagehost/host_browser.h"
+#include "tests/support/files.h"
 #include "tests/support/page_address_near_miss.h"
+#include "tools/pagehost/host_browser.h"
 #include "tools/pagehost/host_document.h"
 
 namespace {
 
-// C:\Update\Debug.ini as the machine had it, put back afterwards.
+
+// C:\Update\Debug.ini away during the test, put back afterwards.
 class DebugFileTest : public ::testing::Test {
  protected:
-  static constexpr char kPath[] = "C:\\Update\\Debug.ini";
-  static constexpr wchar_t kDebugFilePath[] = L"C:\\Update\\Debug.ini";
+  static constexpr const wchar_t* kDebugFilePath = zu::test::DebugFileAside::kPath;
 
-  void SetUp() override {
-    created_folder_ = ::CreateDirectoryW(L"C:\\Update", nullptr) != FALSE;
-    std::ifstream in(kPath, std::ios::binary);
-    if (in) {
-      std::ostringstream all;
-      all << in.rdbuf();
-      saved_ = all.str();
-    }
-    ::DeleteFileW(kDebugFilePath);
-  }
-  void TearDown() override {
-    ::DeleteFileW(kDebugFilePath);
-    if (saved_) {
-      std::ofstream(kPath, std::ios::binary) << *saved_;
-    } else if (created_folder_) {
-      ::RemoveDirectoryW(L"C:\\Update");
-    }
-  }
-  static void Write(const std::string& text) {
-    std::ofstream(kPath, std::ios::binary | std::ios::trunc) << text;
-  }
-  // Everyone may write: under Wine the Unix "other" bits become rwx.
-  static void LetEveryoneWrite(const wchar_t* path) {
-    zu::UniqueLocal descriptor;
-    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        L"D:(A;;FA;;;WD)", SDDL_REVISION_1,
-        reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr));
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL list = nullptr;
-    ::GetSecurityDescriptorDacl(descriptor.get(), &present, &list, &defaulted);
-    ASSERT_EQ(::SetNamedSecurityInfoW(const_cast<wchar_t*>(path), SE_FILE_OBJECT,
-                                      DACL_SECURITY_INFORMATION, nullptr, nullptr, list, nullptr),
-              static_cast<DWORD>(ERROR_SUCCESS));
-  }
+  void Write(const std::string& text) const { debug_.Write(text); }
 
- private:
-  std::optional<std::string> saved_;
-  bool created_folder_ = false;
+  zu::test::DebugFileAside debug_;
 };
 
 // A client site whose service provider answers SID_SWebBrowserApp with the
@@ -324,10 +286,10 @@ TEST_F(IsHostPageAllowedTest, IgnoreUrlCheckOnlyForExactlyOne) {
   EXPECT_FALSE(IsHostPageAllowed(&site));
   // A file every user may write switches nothing: the check stays on.
   Write("[General]\r\nIgnoreURLCheck=1\r\n");
-  LetEveryoneWrite(kDebugFilePath);
+  ASSERT_TRUE(zu::test::LetEveryoneWrite(kDebugFilePath));
   EXPECT_FALSE(IsHostPageAllowed(&site));
   EXPECT_FALSE(IsHostPageAllowed(nullptr));
-  ::DeleteFileW(kDebugFilePath);
+  debug_.Remove();
   EXPECT_FALSE(IsHostPageAllowed(nullptr));
 }
 
@@ -377,20 +339,10 @@ namespace {
 // The same near misses as the plain rule's test, through the browser-mode
 // parse of this platform as well.
 TEST(IsAllowedPageURL, GeneratedNearMissesOfTheAllowedPages) {
-  int refused = 0, allowed = 0;
-  for (std::uint64_t seed = 0; seed < 12000; ++seed) {
-    const NearMiss m = NearMissOfSeed(seed);
-    const bool got = IsAllowedPageURL(m.address);
-    if (m.verdict == NearMissVerdict::kMustRefuse) {
-      ++refused;
-      EXPECT_FALSE(got) << seed << " (" << m.change << "): " << NarrowForMessage(m.address);
-    } else if (m.verdict == NearMissVerdict::kMustAllow) {
-      ++allowed;
-      EXPECT_TRUE(got) << seed << " (" << m.change << "): " << NarrowForMessage(m.address);
-    }
-  }
-  EXPECT_GT(refused, 8000);
-  EXPECT_GT(allowed, 1000);
+  const zu::test::NearMissTally tally = zu::test::JudgeNearMisses([](const std::wstring& a) { return IsAllowedPageURL(a); });
+  for (const std::string& line : tally.wrong) ADD_FAILURE() << line;
+  EXPECT_GT(tally.must_refuse, 8000);
+  EXPECT_GT(tally.must_allow, 1000);
 }
 
 }  // namespace

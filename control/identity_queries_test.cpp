@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <string>
@@ -63,13 +62,10 @@ void WriteCacheValue(const wchar_t* name, const std::wstring& text) {
 // put back afterwards; the debug file is away during the test.
 class IdentityQueriesTest : public ::testing::Test {
  protected:
-  static void WriteDebugFile(const char* text) {
-    ::CreateDirectoryW(L"C:\\Update", nullptr);
-    std::ofstream("C:\\Update\\Debug.ini", std::ios::binary) << text;
-  }
+  void WriteDebugFile(const char* text) { debug_.Write(text); }
 
   zu::test::KeySnapshot cache_{HKEY_CURRENT_USER, kIdentityCacheKey};
-  zu::test::FileAside debug_{L"C:\\Update\\Debug.ini"};
+  zu::test::DebugFileAside debug_;
 };
 
 TEST_F(IdentityQueriesTest, WmiIsReadAndCachedFromVistaOn) {
@@ -222,10 +218,7 @@ class ComponentsTest : public ::testing::Test {
   zu::test::KeySnapshot shared_info_{HKEY_LOCAL_MACHINE, kRoot};
 
   static void Put(const std::wstring& key, const wchar_t* name, const std::wstring& text) {
-    ASSERT_EQ(ERROR_SUCCESS,
-              ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (kRoot + L"\\" + key).c_str(), name, REG_SZ,
-                                text.c_str(),
-                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
+    ASSERT_TRUE(zu::test::SetRegString(HKEY_LOCAL_MACHINE, kRoot + L"\\" + key, name, text));
   }
 };
 

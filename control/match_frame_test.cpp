@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <string>
 
 #include "control/ctrl_frame.h"
 #include "control/match_rules.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -64,15 +64,10 @@ TEST(MatchFrame, RefusedItemsEndThatSubject) {
 }
 
 TEST(MatchFrame, DebugOverrideNeedsTheRequestedText) {
-  const wchar_t kIni[] = L"C:\\Update\\Debug.ini";
-  std::ifstream in(kIni, std::ios::binary);
-  const bool had = static_cast<bool>(in);
-  const std::string saved = had ? std::string(std::istreambuf_iterator<char>(in), {}) : "";
-  in.close();
-  ::CreateDirectoryW(L"C:\\Update", nullptr);
-  std::ofstream(kIni, std::ios::binary)
-      << "[DebugInfoSearch]\r\nFileVersion=1.0.0.1;1.0.0.2\r\nFirmVender=VEXA\r\n"
-         "FirmProductID=DRIVE\r\nFirmProductRevison=1.0\r\nFirmVenderSpec=X\r\n";
+  zu::test::DebugFileAside debug;
+  debug.Write(
+      "[DebugInfoSearch]\r\nFileVersion=1.0.0.1;1.0.0.2\r\nFirmVender=VEXA\r\n"
+      "FirmProductID=DRIVE\r\nFirmProductRevison=1.0\r\nFirmVenderSpec=X\r\n");
   SetZuLastError(kZuErrorInvalidArgument);
   EXPECT_TRUE(DebugSearchForcesMatch(L"FileVersion", L"1.0.0.2"));
   EXPECT_EQ(kZuErrorSuccess, ZuLastError());
@@ -85,8 +80,6 @@ TEST(MatchFrame, DebugOverrideNeedsTheRequestedText) {
   EXPECT_FALSE(DebugSearchForcesMatchAll(
       {{L"FirmVender", L"VEXA"}, {L"FirmProductID", L"OTHER"}, {L"FirmProductRevison", L"1.0"},
        {L"FirmVenderSpec", L"X"}}));
-  ::DeleteFileW(kIni);
-  if (had) std::ofstream(kIni, std::ios::binary) << saved;
 }
 
 }  // namespace

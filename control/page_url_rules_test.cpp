@@ -9,6 +9,7 @@
 
 namespace {
 
+
 PageUrlParts Http(const std::wstring& host) { return {PageScheme::kHttp, host}; }
 PageUrlParts Https(const std::wstring& host) { return {PageScheme::kHttps, host}; }
 
@@ -165,30 +166,20 @@ TEST(ParsePageAddress, StrictReadingOfTheAuthority) {
   };
   for (const ParseCase& c : cases) {
     const std::optional<PageUrlParts> got = ParsePageAddress(c.address);
-    ASSERT_EQ(got.has_value(), c.parts.has_value()) << NarrowForMessage(c.address);
+    ASSERT_EQ(got.has_value(), c.parts.has_value()) << zu::test::NarrowForMessage(c.address);
     if (!got) continue;
-    EXPECT_EQ(got->scheme, c.parts->scheme) << NarrowForMessage(c.address);
-    EXPECT_EQ(got->host, c.parts->host) << NarrowForMessage(c.address);
+    EXPECT_EQ(got->scheme, c.parts->scheme) << zu::test::NarrowForMessage(c.address);
+    EXPECT_EQ(got->host, c.parts->host) << zu::test::NarrowForMessage(c.address);
   }
 }
 
 // Thousands of near misses of the allowed pages: not one that must be
 // refused gets through, and the allowed ones still do.
 TEST(ParsePageAddress, GeneratedNearMissesOfTheAllowedPages) {
-  int refused = 0, allowed = 0;
-  for (std::uint64_t seed = 0; seed < 12000; ++seed) {
-    const NearMiss m = NearMissOfSeed(seed);
-    const bool got = IsAllowedPageAddress(m.address);
-    if (m.verdict == NearMissVerdict::kMustRefuse) {
-      ++refused;
-      EXPECT_FALSE(got) << seed << " (" << m.change << "): " << NarrowForMessage(m.address);
-    } else if (m.verdict == NearMissVerdict::kMustAllow) {
-      ++allowed;
-      EXPECT_TRUE(got) << seed << " (" << m.change << "): " << NarrowForMessage(m.address);
-    }
-  }
-  EXPECT_GT(refused, 8000);
-  EXPECT_GT(allowed, 1000);
+  const zu::test::NearMissTally tally = zu::test::JudgeNearMisses([](const std::wstring& a) { return IsAllowedPageAddress(a); });
+  for (const std::string& line : tally.wrong) ADD_FAILURE() << line;
+  EXPECT_GT(tally.must_refuse, 8000);
+  EXPECT_GT(tally.must_allow, 1000);
 }
 
 }  // namespace

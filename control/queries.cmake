@@ -58,7 +58,7 @@ set_tests_properties(queries_xp_tests PROPERTIES RESOURCE_LOCK machine_state TIM
 # The matching frame lives in the control library (it sets the last-error).
 zu_add_test(NAME match_frame_tests
   SOURCES match_frame_test.cpp
-  LIBS zuaxctrl
+  LIBS zuaxctrl zutest
   LOCKS machine_state
   TIMEOUT 600)
 
@@ -66,6 +66,6 @@ zu_add_test(NAME match_frame_tests
 # process (writes C:\Update\Debug.ini).
 zu_add_test(NAME drive_identity_tests
   SOURCES drive_identity_test.cpp
-  LIBS zuaxctrl
+  LIBS zuaxctrl zutest
   LOCKS machine_state
   TIMEOUT 600)

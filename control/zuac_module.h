@@ -39,6 +39,3 @@ class CZUAXApp {
 // GUID in it (dispinterface or coclass).
 HRESULT LoadZuaxTypeLib(ITypeLib** lib);
 HRESULT LoadZuaxTypeInfo(REFGUID guid, ITypeInfo** info);
-
-// Creates the objects this library serves: the control and its property page.
-HRESULT CreateZuaxClassObject(REFCLSID clsid, REFIID iid, void** out);

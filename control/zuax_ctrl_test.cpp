@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "common/framework/com.h"
+#include "common/framework/handle.h"
+#include "control/class_factory.h"
 #include "control/ctrl_frame.h"
 #include "control/registered_strings.h"
 #include "control/zuac_module.h"
@@ -22,21 +24,11 @@
 
 namespace {
 
-const wchar_t kDebugIni[] = L"C:\\Update\\Debug.ini";
-
 using zu::test::ReadFileBytes;
 using zu::test::WriteFileBytes;
 
-// Writes the debug file for a test and puts the old one back afterwards.
-class DebugIni {
- public:
-  DebugIni() { ::CreateDirectoryW(L"C:\\Update", nullptr); }
-  void Set(const std::string& text) { WriteFileBytes(kDebugIni, text); }
-  void AllowEveryPage() { Set("[General]\r\nIgnoreURLCheck=1\r\n"); }
-
- private:
-  zu::test::FileAside saved_{kDebugIni};  // absent until the test writes it
-};
+// The debug file is away during a test, unless the test writes one.
+using DebugIni = zu::test::DebugFileAside;
 
 zu::ComPtr<IDispatch> CreateControl() {
   zu::ComPtr<IClassFactory> factory;
@@ -634,7 +626,7 @@ TEST_F(ControlTest, SelfVersionComesFromTheDebugFileOrTheLoadedLibrary) {
   // This test program is not ZUAC.dll, so until that is loaded there is no version.
   debug_.AllowEveryPage();
   EXPECT_EQ(CallString(ctrl_.get(), L"GetSelfVersion"), L"");
-  debug_.Set("[General]\r\nIgnoreURLCheck=1\r\nSelfVersion=9.8.7.6\r\n");
+  debug_.Write("[General]\r\nIgnoreURLCheck=1\r\nSelfVersion=9.8.7.6\r\n");
   EXPECT_EQ(CallString(ctrl_.get(), L"GetSelfVersion"), L"9.8.7.6");
 
   debug_.AllowEveryPage();
@@ -705,8 +697,8 @@ TEST_F(ControlTest, ShowInstallerOpensTheModuleFolderWithTheRegisteredBrowser) {
 std::vector<std::pair<std::wstring, std::string>> UpdateFolderContents(const std::wstring& dir) {
   std::vector<std::pair<std::wstring, std::string>> all;
   WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW((dir + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return all;
+  zu::UniqueFind search(::FindFirstFileW((dir + L"\\*").c_str(), &found));
+  if (!search) return all;
   do {
     const std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
@@ -717,8 +709,7 @@ std::vector<std::pair<std::wstring, std::string>> UpdateFolderContents(const std
     } else {
       all.emplace_back(path, zu::test::ReadFileBytes(path));
     }
-  } while (::FindNextFileW(search, &found));
-  ::FindClose(search);
+  } while (::FindNextFileW(search.get(), &found));
   return all;
 }
 

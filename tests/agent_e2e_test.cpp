@@ -358,6 +358,8 @@ TEST_F(AgentTest, ResourceLibraryReplacesTexts) {
 }
 
 TEST_F(AgentTest, InstallModeBecomesResidentQuietly) {
+  // With no patch list there is nothing to install and no page to open.
+  zu::test::FileAside patch_list(L"C:\\Update\\PatchList.dat");
   zu::test::Process agent = zu::test::StartAgent(L"/s");
   ASSERT_TRUE(zu::test::WaitFor([] { return FindWindowW(nullptr, L"ZU MainWnd") != nullptr; }, 15000));
   EXPECT_EQ(nullptr, zu::ui::WaitForWindow(kOptionsCaption, L"", 500, agent.pid()));

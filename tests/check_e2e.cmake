@@ -2,7 +2,7 @@
 # made-up firmware so that the model's file name is known.
 zu_add_test(NAME check_e2e_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/check_e2e_test.cpp
-  LIBS zutest zuuiauto zuhttptest
+  LIBS zutest zuuiauto
   NO_CTEST)
 add_dependencies(check_e2e_tests ZEFOUpdt zurecord)
 add_test(NAME check_e2e_tests

@@ -14,8 +14,8 @@
 #include "agent/resource.h"
 #include "tests/support/files.h"
 #include "tests/support/lab.h"
+#include "tests/support/loopback_http.h"
 #include "tests/support/registry.h"
-#include "tests/loopback_http.h"
 #include "tools/uiauto/uiauto.h"
 
 namespace {
@@ -25,7 +25,7 @@ const char kModelFile[] = "/info/VEXABOOK_9000_(PRO).xml";
 const wchar_t kRecommended[] = L"Recommended Updates are available for your ZEFO PC!";
 const wchar_t kImportant[] = L"Important Updates are available for your ZEFO PC!";
 
-using Reply = zu_test::LoopbackHttpServer::Reply;
+using Reply = zu::test::LoopbackHttpServer::Reply;
 
 std::string InfoFile(const std::string& inner) {
   return "<?xml version=\"1.0\"?>\n<zefo>" + inner + "</zefo>\n";
@@ -97,7 +97,7 @@ class CheckE2E : public ::testing::Test {
 
   // The maker's server: the files by path, and support pages that answer.
   std::map<std::string, std::string> files_;
-  zu_test::LoopbackHttpServer server_{[this](const zu_test::LoopbackHttpServer::Request& r) {
+  zu::test::LoopbackHttpServer server_{[this](const zu::test::LoopbackHttpServer::Request& r) {
     if (r.path.starts_with("/page/gone")) return Reply::With(404, "gone");
     if (r.path.starts_with("/page/")) return Reply::With(200, "<html>support</html>");
     const auto it = files_.find(r.path);

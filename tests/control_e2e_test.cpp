@@ -18,6 +18,7 @@
 #include "tests/support/files.h"
 #include "tests/support/lab.h"
 #include "tests/support/registry.h"
+#include "tests/support/scripts.h"
 #include "tests/support/text.h"
 
 namespace {
@@ -30,34 +31,17 @@ const wchar_t kEventsIid[] = L"{30689E1F-141E-47A8-96F7-6AA36706169C}";
 const wchar_t kPreApproved[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Ext\\PreApproved";
 const wchar_t kElevationPolicy[] =
     L"SOFTWARE\\Microsoft\\Internet Explorer\\Low Rights\\ElevationPolicy";
-const wchar_t kDebugIni[] = L"C:\\Update\\Debug.ini";
 const wchar_t kReleaseSignal[] = L"C:\\Update\\zuax_e2e_release.sig";
 
 constexpr DWORD kProcessWait = 120000;
 
 std::wstring Dll() { return zu::test::BinDir() + L"\\ZUAC.dll"; }
-std::wstring System32(const wchar_t* exe) {
-  wchar_t dir[MAX_PATH];
-  ::GetSystemDirectoryW(dir, MAX_PATH);
-  return std::wstring(dir) + L"\\" + exe;
-}
-
-std::wstring TempFile(const wchar_t* name) {
-  wchar_t dir[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, dir);
-  return std::wstring(dir) + name;
-}
-
+using zu::test::HavePageHost;
 using zu::test::KeyExists;
-using zu::test::RunCaptured;
+using zu::test::Regsvr32;
 using zu::test::RunResult;
 using zu::test::Utf16;
 using zu::test::Utf8;
-
-std::optional<DWORD> Regsvr32(bool unregister) {
-  std::wstring args = unregister ? L"/u /s \"" + Dll() + L"\"" : L"/s \"" + Dll() + L"\"";
-  return RunCaptured(System32(L"regsvr32.exe"), args).code;
-}
 
 std::optional<std::wstring> Value(HKEY root, const std::wstring& subkey,
                                   const std::wstring& name = L"") {
@@ -119,26 +103,18 @@ std::wstring AllowedAddress() {
 }
 const wchar_t kRefusedAddress[] = L"http://www.refused-host.example/zefo/update/index.html";
 
-std::wstring PageHost() { return zu::test::BinDir() + L"\\ZUPageHost.exe"; }
-
 // host_options: more page host options, such as the frame the page runs in.
 RunResult RunPage(const std::wstring& address, const std::string& body,
                   const wchar_t* name = L"page", const char* extension = "js",
                   const std::wstring& host_options = L"") {
-  std::wstring path = TempFile((std::wstring(L"zuax_e2e_") + name + L"." + Utf16(extension)).c_str());
-  zu::test::WriteFileBytes(path, std::string(extension) == "js" ? kPagePrelude + body : body);
-  RunResult r = RunCaptured(PageHost(), L"--url \"" + address + L"\" " + host_options + L" \"" +
-                                            path + L"\"");
-  ::DeleteFileW(path.c_str());
-  return r;
+  return zu::test::RunInPageHost(address,
+                                 std::wstring(L"zuax_e2e_") + name + L"." + Utf16(extension),
+                                 std::string(extension) == "js" ? kPagePrelude + body : body,
+                                 host_options);
 }
 
 RunResult RunCscript(const std::string& body) {
-  std::wstring path = TempFile(L"zuax_e2e_cscript.js");
-  zu::test::WriteFileBytes(path, body);
-  RunResult r = RunCaptured(System32(L"cscript.exe"), L"//nologo \"" + path + L"\"");
-  ::DeleteFileW(path.c_str());
-  return r;
+  return zu::test::RunInCscript(L"zuax_e2e_cscript.js", body);
 }
 
 // Each method with arguments of the right count and the typeof of its
@@ -200,8 +176,7 @@ function callWith(obj, name, a) {
 class ControlE2E : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ::CreateDirectoryW(L"C:\\Update", nullptr);
-    debug_ = new zu::test::FileAside(kDebugIni);
+    debug_ = new zu::test::DebugFileAside;
     registered_ = Regsvr32(false) == 0u;
   }
   static void TearDownTestSuite() {
@@ -211,12 +186,10 @@ class ControlE2E : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(registered_) << "regsvr32 did not register ZUAC.dll"; }
 
   static bool registered_;
-  static zu::test::FileAside* debug_;  // the machine's debug file, put back at the end
+  static zu::test::DebugFileAside* debug_;  // the machine's debug file, put back at the end
 };
 bool ControlE2E::registered_ = false;
-zu::test::FileAside* ControlE2E::debug_ = nullptr;
-
-bool HavePageHost() { return zu::test::FileExists(PageHost()); }
+zu::test::DebugFileAside* ControlE2E::debug_ = nullptr;
 
 // --- Registration --------------------------------------------------------------------------
 
@@ -469,11 +442,11 @@ host.Echo("allowed page done");
   EXPECT_EQ(r.code, 0u) << r.output;
 
   // The debug file's version replaces the library's.
-  zu::test::WriteFileBytes(kDebugIni, "[General]\r\nSelfVersion=9.9.9.9\r\n");
+  debug_->Write("[General]\r\nSelfVersion=9.9.9.9\r\n");
   r = RunPage(AllowedAddress(),
               "check(zuax.GetSelfVersion() === \"9.9.9.9\", \"SelfVersion \" + zuax.GetSelfVersion());\n",
               L"selfversion");
-  ::DeleteFileW(kDebugIni);
+  debug_->Remove();
   EXPECT_EQ(r.code, 0u) << r.output;
 
   ::DeleteFileW(f259.c_str());
@@ -538,7 +511,7 @@ TEST_F(ControlE2E, WorkingMutexHeldByOnePageRefusesASecondPageProcess) {
   if (!HavePageHost()) GTEST_SKIP() << "ZUPageHost.exe is not built";
   ::DeleteFileW(kReleaseSignal);
   // The first page locks and holds the mutex until the signal file appears.
-  std::wstring holder_path = TempFile(L"zuax_e2e_holder.js");
+  std::wstring holder_path = zu::test::TempPath(L"zuax_e2e_holder.js");
   zu::test::WriteFileBytes(holder_path, std::string(kPagePrelude) + R"JS(
 check(zuax.ZUMutexLock() === true, "first lock");
 var start = new Date().getTime();
@@ -547,7 +520,7 @@ while (!zuax.IsFileExist("C:\\Update\\zuax_e2e_release.sig") &&
 check(zuax.ZUMutexUnLock() === true, "unlock");
 )JS");
   zu::test::Process holder = zu::test::Process::Start(
-      PageHost(), L"--url \"" + AllowedAddress() + L"\" \"" + holder_path + L"\"");
+      zu::test::PageHost(), L"--url \"" + AllowedAddress() + L"\" \"" + holder_path + L"\"");
   ASSERT_TRUE(holder);
   bool locked = zu::test::WaitFor(
       [] {

@@ -3,7 +3,7 @@
 # root: FTP needs port 21). Registers ZUAC.dll and writes C:\Update.
 zu_add_test(NAME engine_e2e_tests
   SOURCES engine_e2e_test.cpp
-  LIBS zutest zuuiauto
+  LIBS zutest_pages
   NO_CTEST)
 target_compile_definitions(engine_e2e_tests PRIVATE ZU_TEST_VERSION="${PROJECT_VERSION}")
 add_dependencies(engine_e2e_tests ZUAC zupagehost)

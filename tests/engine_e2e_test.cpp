@@ -18,6 +18,7 @@
 
 #include "control/allow_list.h"
 #include "tests/support/engine_servers.h"
+#include "tests/support/page_run.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 #include "tests/support/text.h"
@@ -26,6 +27,7 @@
 namespace {
 
 using zu::test::EngineServers;
+using zu::test::Person;
 using zu::test::Utf16;
 using zu::test::Utf8;
 
@@ -94,54 +96,14 @@ struct PageRun {
   bool Reported(const std::string& line) const { return output.find(line) != std::string::npos; }
 };
 
-// The dialogs of a run as a person sees them: the download titles in the
-// order they were shown, and the message boxes answered on the way.
-class Person {
- public:
-  // Answers each message box with this caption with the button, as often
-  // as it comes.
-  void Answer(const std::wstring& caption, const std::wstring& button) {
-    answers_.push_back({caption, button});
-  }
-  // Called with each new title of the download dialog.
-  void OnTitle(std::function<void(HWND, const std::wstring&)> f) { on_title_ = std::move(f); }
-
-  void Watch(const std::atomic<bool>& page_done) {
-    while (!page_done) {
-      for (HWND w : zu::ui::TopLevelWindows()) {
-        if (!::IsWindowVisible(w) || zu::ui::DescribeWindow(w).class_name != L"#32770") continue;
-        std::wstring caption = zu::ui::ReadWindowText(w);
-        for (const auto& [box, button] : answers_) {
-          if (caption != box) continue;
-          std::wstring text = zu::ui::ReadMessageBoxText(w);
-          if (text.empty()) continue;  // not on the screen yet
-          boxes.push_back(caption + L": " + text);
-          zu::ui::PressButton(w, button);
-          zu::ui::WaitForWindowGone(w, 5000);
-        }
-        if (caption.rfind(L"Downloading (", 0) == 0 && (titles.empty() || titles.back() != caption)) {
-          titles.push_back(caption);
-          if (on_title_) on_title_(w, caption);
-        }
-      }
-      ::Sleep(20);
-    }
-  }
-
-  std::vector<std::wstring> titles;
-  std::vector<std::wstring> boxes;
-
- private:
-  std::vector<std::pair<std::wstring, std::wstring>> answers_;
-  std::function<void(HWND, const std::wstring&)> on_title_;
-};
-
 class EngineE2E : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     servers_ = new EngineServers();
     ::CreateDirectoryW(L"C:\\Update", nullptr);
     debug_ = new zu::test::FileAside(kDebugIni);
+    // Runs with installers write the patch list; the machine's comes back.
+    patch_list_ = new zu::test::FileAside(L"C:\\Update\\PatchList.dat");
     root_ = new zu::test::TrustedRoot(servers_->RootCertificate());
     registered_ = zu::test::RunCaptured(System32(L"regsvr32.exe"),
                                         L"/s \"" + zu::test::BinDir() + L"\\ZUAC.dll\"")
@@ -151,6 +113,7 @@ class EngineE2E : public ::testing::Test {
     zu::test::RunCaptured(System32(L"regsvr32.exe"),
                           L"/u /s \"" + zu::test::BinDir() + L"\\ZUAC.dll\"");
     delete root_;
+    delete patch_list_;
     delete debug_;
     delete servers_;
   }
@@ -212,12 +175,14 @@ class EngineE2E : public ::testing::Test {
 
   static EngineServers* servers_;
   static zu::test::FileAside* debug_;
+  static zu::test::FileAside* patch_list_;
   static zu::test::TrustedRoot* root_;
   static bool registered_;
   std::vector<std::string> published_;
 };
 EngineServers* EngineE2E::servers_ = nullptr;
 zu::test::FileAside* EngineE2E::debug_ = nullptr;
+zu::test::FileAside* EngineE2E::patch_list_ = nullptr;
 zu::test::TrustedRoot* EngineE2E::root_ = nullptr;
 bool EngineE2E::registered_ = false;
 

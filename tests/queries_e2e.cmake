@@ -26,11 +26,3 @@ foreach(zone
     RESOURCE_LOCK machine_state
     TIMEOUT 600)
 endforeach()
-
-# PE files with and without version information for the file queries.
-add_library(zu_versioned_fixture SHARED support/fixture_dll.cpp support/versioned_fixture.rc)
-add_library(zu_unversioned_fixture SHARED support/fixture_dll.cpp)
-foreach(fixture zu_versioned_fixture zu_unversioned_fixture)
-  target_link_libraries(${fixture} PRIVATE zu_options)
-  set_target_properties(${fixture} PROPERTIES PREFIX "")
-endforeach()

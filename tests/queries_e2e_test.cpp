@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -16,49 +15,22 @@
 
 #include "common/framework/device_info.h"
 #include "common/framework/handle.h"
-#include "tests/support/devices.h"
-#include "tests/support/process.h"
-#include "tests/support/registry.h"
 #include "common/wmi_query.h"
+#include "tests/support/devices.h"
 #include "tests/support/files.h"
 #include "tests/support/lab.h"
-#include "tests/support/text.h"
+#include "tests/support/process.h"
+#include "tests/support/registry.h"
+#include "tests/support/scripts.h"
 
 namespace {
 
-const wchar_t kDebugIni[] = L"C:\\Update\\Debug.ini";
 const wchar_t kAllowed[] = L"http://support.vexa.example/zefo/update/index.html";
 const wchar_t kRefused[] = L"http://www.refused-host.example/zefo/update/index.html";
 const wchar_t kScratch[] = L"Software\\ZUTest\\QueriesE2E";
-constexpr DWORD kProcessWait = 120000;
-
-std::wstring System32(const wchar_t* exe) {
-  wchar_t dir[MAX_PATH];
-  ::GetSystemDirectoryW(dir, MAX_PATH);
-  return std::wstring(dir) + L"\\" + exe;
-}
-std::wstring TempFile(const std::wstring& name) {
-  wchar_t dir[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, dir);
-  return std::wstring(dir) + name;
-}
-// A JScript string literal of a text.
-std::string Js(const std::wstring& w) {
-  std::string out = "\"";
-  for (char c : zu::test::Utf8(w)) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
+using zu::test::HavePageHost;
+using zu::test::JsString;
 using zu::test::RunResult;
-RunResult RunProgram(const std::wstring& exe, const std::wstring& args) {
-  return zu::test::RunCaptured(exe, args, kProcessWait);
-}
-
-std::wstring PageHost() { return zu::test::BinDir() + L"\\ZUPageHost.exe"; }
-bool HavePageHost() { return zu::test::FileExists(PageHost()); }
 
 // "check" and "err" for both hosts; the control is "zuax".
 const char kPrelude[] = R"JS(
@@ -78,27 +50,21 @@ zuax = new ActiveXObject("ZUAX.ZUAXCtrl.4");
 )JS";
 
 RunResult RunPage(const std::wstring& address, const std::string& body) {
-  const std::wstring path = TempFile(L"zu_queries_page.js");
-  zu::test::WriteFileBytes(path, kPrelude + body);
-  RunResult r = RunProgram(PageHost(), L"--url \"" + std::wstring(address) + L"\" \"" + path + L"\"");
-  ::DeleteFileW(path.c_str());
-  return r;
+  return zu::test::RunInPageHost(address, L"zu_queries_page.js", kPrelude + body);
 }
 RunResult RunCscript(const std::string& body) {
-  const std::wstring path = TempFile(L"zu_queries_cscript.js");
   // A script error (no control, say) must fail the run, not end it quietly.
-  zu::test::WriteFileBytes(path, "var host, zuax;\n" + std::string(kPrelude) + "try {\n" + kCscriptPrelude + body +
-                                "\n} catch (e) { WScript.Echo(\"ERROR: \" + e.message); "
-                                "WScript.Quit(2); }\nWScript.Quit(failures ? 1 : 0);\n");
-  RunResult r = RunProgram(System32(L"cscript.exe"), L"//nologo \"" + path + L"\"");
-  ::DeleteFileW(path.c_str());
-  return r;
+  return zu::test::RunInCscript(
+      L"zu_queries_cscript.js",
+      "var host, zuax;\n" + std::string(kPrelude) + "try {\n" + kCscriptPrelude + body +
+          "\n} catch (e) { WScript.Echo(\"ERROR: \" + e.message); "
+          "WScript.Quit(2); }\nWScript.Quit(failures ? 1 : 0);\n");
 }
 
 std::string Wmi(const wchar_t* wql, const wchar_t* property) {
   std::wstring text;
   QueryWmiProperty(wql, property, &text);
-  return Js(text);
+  return JsString(text);
 }
 
 // The rules as an allowed page meets them. The identity values are what
@@ -225,11 +191,8 @@ host.Echo("refused page done");
 class QueriesE2E : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ::CreateDirectoryW(L"C:\\Update", nullptr);
-    debug_ = new zu::test::FileSnapshot(kDebugIni);
-    ::DeleteFileW(kDebugIni);
-    const std::wstring dll = zu::test::BinDir() + L"\\ZUAC.dll";
-    registered_ = RunProgram(System32(L"regsvr32.exe"), L"/s \"" + dll + L"\"").code == 0u;
+    debug_ = new zu::test::DebugFileAside;
+    registered_ = zu::test::Regsvr32() == 0u;
     const DWORD one = 1;
     const BYTE bytes[] = {1, 171};
     const wchar_t text[] = L"caf\u00e9";
@@ -238,20 +201,19 @@ class QueriesE2E : public ::testing::Test {
     ::RegSetKeyValueW(HKEY_CURRENT_USER, kScratch, L"text", REG_SZ, text, sizeof(text));
   }
   static void TearDownTestSuite() {
-    const std::wstring dll = zu::test::BinDir() + L"\\ZUAC.dll";
-    RunProgram(System32(L"regsvr32.exe"), L"/u /s \"" + dll + L"\"");
+    zu::test::Regsvr32(true);
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
     ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\ZUTest");
     delete debug_;  // puts the debug file back
   }
   void SetUp() override {
     ASSERT_TRUE(registered_) << "regsvr32 did not register ZUAC.dll";
-    ::DeleteFileW(kDebugIni);
+    debug_->Remove();
   }
-  static void WriteDebug(const std::string& text) { zu::test::WriteFileBytes(kDebugIni, text); }
+  static void WriteDebug(const std::string& text) { debug_->Write(text); }
 
   static inline bool registered_ = false;
-  static inline zu::test::FileSnapshot* debug_ = nullptr;
+  static inline zu::test::DebugFileAside* debug_ = nullptr;
 };
 
 TEST_F(QueriesE2E, AllowedThroughTheDebugSwitch) {
@@ -287,23 +249,9 @@ TEST_F(QueriesE2E, RefusedPageOnThePageHost) {
 
 const wchar_t kVersionPath[] = L"SOFTWARE\\Vexa Corporation\\Shared Info\\VersionPath\\";
 
-// A JScript variable holding a text; characters beyond ASCII as escapes,
-// since cscript reads the script in the system code page.
+// A JScript variable holding a text.
 std::string JsVar(const char* name, const std::wstring& value) {
-  std::string out = std::string("var ") + name + " = \"";
-  for (wchar_t c : value) {
-    if (c == L'\\' || c == L'"') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c > 0x7e) {
-      char esc[8];
-      std::snprintf(esc, sizeof(esc), "\\u%04x", static_cast<unsigned>(c));
-      out += esc;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\";\n";
+  return std::string("var ") + name + " = " + JsString(value) + ";\n";
 }
 
 TEST_F(QueriesE2E, DriversOfMadeUpDevices) {
@@ -357,7 +305,7 @@ host.Echo("drivers done");
 // A file's bytes, or a copy of a built file, in a scratch folder.
 class ScratchFiles {
  public:
-  ScratchFiles() : dir_(TempFile(L"zu_file_queries")) { ::CreateDirectoryW(dir_.c_str(), nullptr); }
+  ScratchFiles() : dir_(zu::test::TempPath(L"zu_file_queries")) { ::CreateDirectoryW(dir_.c_str(), nullptr); }
   ~ScratchFiles() {
     for (const std::wstring& f : files_) ::DeleteFileW(f.c_str());
     ::RemoveDirectoryW(dir_.c_str());

@@ -3,7 +3,7 @@
 # installed components, the maker's site behind a loopback proxy.
 zu_add_test(NAME support_page_e2e_tests
   SOURCES support_page_e2e_test.cpp
-  LIBS zutest zuhttptest
+  LIBS zutest
   NO_CTEST)
 target_compile_definitions(support_page_e2e_tests PRIVATE ZU_TEST_VERSION="${PROJECT_VERSION}")
 add_dependencies(support_page_e2e_tests ZUAC zupagehost)

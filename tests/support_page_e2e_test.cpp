@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/loopback_http.h"
+#include "tests/support/loopback_http.h"
 #include "tests/support/devices.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
@@ -82,8 +82,8 @@ std::string ReadSiteFile(const wchar_t* name) {
 // The maker's web server seen through a proxy: requests arrive with the
 // whole address ("http://support.vexa.example:80/zefo/..."). It serves the
 // page under any host, so that a host outside the allow-list can load it.
-zu_test::LoopbackHttpServer::Reply Site(const zu_test::LoopbackHttpServer::Request& request) {
-  using Reply = zu_test::LoopbackHttpServer::Reply;
+zu::test::LoopbackHttpServer::Reply Site(const zu::test::LoopbackHttpServer::Request& request) {
+  using Reply = zu::test::LoopbackHttpServer::Reply;
   const std::string& address = request.path;
   if (address.compare(0, 7, "http://") != 0) return Reply::With(400, "not through a proxy");
   const size_t slash = address.find('/', 7);
@@ -131,7 +131,7 @@ class SupportPageE2E : public ::testing::Test {
   }
 
   static inline bool registered_ = false;
-  zu_test::LoopbackHttpServer server_{Site};
+  zu::test::LoopbackHttpServer server_{Site};
   zu::test::KeySnapshot proxy_settings_{HKEY_CURRENT_USER, kInternetSettings};
   zu::test::KeySnapshot shared_info_{HKEY_LOCAL_MACHINE, kSharedInfo};
   zu::test::KeySnapshot scratch_{HKEY_LOCAL_MACHINE, kScratch};

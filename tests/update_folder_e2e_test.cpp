@@ -18,6 +18,7 @@
 #include "tests/support/files.h"
 #include "tests/support/lab.h"
 #include "tests/support/process.h"
+#include "tests/support/scripts.h"
 
 namespace {
 
@@ -32,11 +33,6 @@ bool EveryoneMayWrite(const std::wstring& path) {
   return false;
 }
 
-std::wstring System32(const wchar_t* exe) {
-  wchar_t dir[MAX_PATH];
-  ::GetSystemDirectoryW(dir, MAX_PATH);
-  return std::wstring(dir) + L"\\" + exe;
-}
 
 // Runs the installed agent with the Administrators group deny-only, as a
 // standard user would; true when it ran to its end.
@@ -59,12 +55,11 @@ class UpdateFolderE2E : public ::testing::Test {
   static void SetUpTestSuite() {
     if (!std::getenv("ZU_UPDATE_FOLDER_E2E")) return;
     zu::test::InstallAgent();
-    registered_ = zu::test::RunCaptured(System32(L"regsvr32.exe"),
-                                   L"/s \"" + zu::test::BinDir() + L"\\ZUAC.dll\"").code == 0u;
+    registered_ = zu::test::Regsvr32() == 0u;
   }
   static void TearDownTestSuite() {
     if (registered_)
-      zu::test::RunCaptured(System32(L"regsvr32.exe"), L"/u /s \"" + zu::test::BinDir() + L"\\ZUAC.dll\"");
+      zu::test::Regsvr32(true);
   }
   void SetUp() override {
     if (!std::getenv("ZU_UPDATE_FOLDER_E2E"))
@@ -86,18 +81,13 @@ class UpdateFolderE2E : public ::testing::Test {
   // A page on a refused host asks for a forced match: it gets one only
   // when the debug file switches the check off and forces the match.
   static zu::test::RunResult RefusedPageAsksForAForcedMatch(bool expect_honoured) {
-    const std::wstring page = zu::test::BinDir() + L"\\update_folder_e2e_page.js";
     const std::string expected = expect_honoured ? "true" : "false";
-    zu::test::WriteFileBytes(
-        page, "var honoured = " + expected + ";\n"
-              "if (zuax.SearchSPIDEx('ZU-FORCED', '0') !== honoured) host.Fail('forced match');\n"
-              "if (zuax.IsAdmin() !== honoured) host.Fail('IsAdmin');\n"
-              "if ((zuax.GetLastError() === -1) === honoured) host.Fail('GetLastError');\n");
-    zu::test::RunResult r = zu::test::RunCaptured(
-        zu::test::BinDir() + L"\\ZUPageHost.exe",
-        L"--url http://www.refused-host.example/ \"" + page + L"\"");
-    ::DeleteFileW(page.c_str());
-    return r;
+    return zu::test::RunInPageHost(
+        L"http://www.refused-host.example/", L"update_folder_e2e_page.js",
+        "var honoured = " + expected + ";\n"
+        "if (zuax.SearchSPIDEx('ZU-FORCED', '0') !== honoured) host.Fail('forced match');\n"
+        "if (zuax.IsAdmin() !== honoured) host.Fail('IsAdmin');\n"
+        "if ((zuax.GetLastError() === -1) === honoured) host.Fail('GetLastError');\n");
   }
 
   static bool registered_;

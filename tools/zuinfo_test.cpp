@@ -3,59 +3,25 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 
-#include "common/framework/handle.h"
+#include "tests/support/files.h"
+#include "tests/support/process.h"
 
 namespace {
 
-std::wstring Here() {
-  wchar_t path[MAX_PATH];
-  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p(path);
-  return p.substr(0, p.find_last_of(L'\\'));
-}
-
 std::wstring WriteTemp(const wchar_t* name, const std::string& xml) {
-  wchar_t dir[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, dir);
-  std::wstring path = std::wstring(dir) + name;
-  zu::UniqueFile f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD n = 0;
-  ::WriteFile(f.get(), xml.data(), static_cast<DWORD>(xml.size()), &n, nullptr);
+  const std::wstring path = zu::test::TempPath(name);
+  zu::test::WriteFileBytes(path, xml);
   return path;
 }
 
-// Runs zuinfo with the arguments; its standard output and exit code.
+// Runs zuinfo with the arguments; its output and exit code.
 std::string RunZuinfo(const std::wstring& args, DWORD* code) {
-  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-  HANDLE read = nullptr, write = nullptr;
-  ::CreatePipe(&read, &write, &sa, 0);
-  ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-  zu::UniqueHandle r(read), w(write);
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = w.get();
-  si.hStdError = w.get();
-  si.hStdInput = nullptr;
-  PROCESS_INFORMATION pi{};
-  std::wstring exe = Here() + L"\\zuinfo.exe";
-  std::wstring cmd = L"\"" + exe + L"\" " + args;
-  if (!::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
-                        &pi))
-    return "cannot start";
-  zu::UniqueHandle process(pi.hProcess), thread(pi.hThread);
-  w.reset();
-  std::string out;
-  char buf[4096];
-  DWORD n = 0;
-  while (::ReadFile(r.get(), buf, sizeof(buf), &n, nullptr) && n > 0) out.append(buf, n);
-  ::WaitForSingleObject(process.get(), 30000);
-  ::GetExitCodeProcess(process.get(), code);
-  out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
-  return out;
+  const zu::test::RunResult r =
+      zu::test::RunCaptured(zu::test::BinDir() + L"\\zuinfo.exe", args, 30000);
+  *code = r.code.value_or(0xFFFFFFFF);
+  return r.output;
 }
 
 const char kFile[] =

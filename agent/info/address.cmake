@@ -13,10 +13,10 @@ zu_add_test(NAME info_address_tests
     ${CMAKE_CURRENT_LIST_DIR}/agent_message_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/info_url_rules_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/info_url_test.cpp
-  LIBS zuinfo zuhttptest)
+  LIBS zuinfo zutest)
 
 # Writes the settings file and the agent's per-user debug values.
 zu_add_test(NAME info_address_state_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/info_url_resolve_test.cpp
-  LIBS zuinfo
+  LIBS zuinfo zutest_agent
   LOCKS machine_state)

@@ -26,8 +26,8 @@ void ShowAgentMessage(UINT string_id);
 // string 57344, owned by the main window when there is one.
 void ShowAgentDiagnostic(const std::wstring& text);
 
-// Seam (common/framework/seam.h): every box above goes through this call,
-// MessageBoxW by default.
+// Seam (common/framework/seam.h): every box above, and the Options dialog's
+// question, goes through this call, MessageBoxW by default.
 using AgentMessageBoxFn = std::function<int(HWND owner, const std::wstring& text,
                                             const std::wstring& caption, UINT type)>;
 namespace zu::seams {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/framework/seam.h"
+#include "tests/support/windows.h"
 
 namespace {
 
@@ -17,23 +18,7 @@ struct Shown {
   UINT type;
 };
 
-// A plain top-level window standing for the dialog or the main window.
-class TestWindow {
- public:
-  TestWindow() {
-    hwnd_ = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                              nullptr, nullptr);
-  }
-  ~TestWindow() { Destroy(); }
-  void Destroy() {
-    if (hwnd_) ::DestroyWindow(hwnd_);
-    hwnd_ = nullptr;
-  }
-  HWND get() const { return hwnd_; }
-
- private:
-  HWND hwnd_ = nullptr;
-};
+using TestWindow = zu::test::StandInWindow;
 
 class AgentMessageTest : public ::testing::Test {
  protected:
@@ -54,10 +39,10 @@ constexpr UINT kModality = MB_APPLMODAL | MB_SYSTEMMODAL | MB_TASKMODAL;
 
 TEST_F(AgentMessageTest, OpenOptionsDialogOwnsTheBox) {
   TestWindow dialog, main;
-  Owners(dialog.get(), main.get());
+  Owners(dialog.hwnd(), main.hwnd());
   ShowAgentMessage(57346);
   ASSERT_EQ(1u, shown_.size());
-  EXPECT_EQ(dialog.get(), shown_[0].owner);
+  EXPECT_EQ(dialog.hwnd(), shown_[0].owner);
   EXPECT_EQ(L"The server could not be accessed. Please try again.", shown_[0].text);
   EXPECT_EQ(L"ZEFO Update", shown_[0].caption);
   EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), shown_[0].type);
@@ -65,10 +50,10 @@ TEST_F(AgentMessageTest, OpenOptionsDialogOwnsTheBox) {
 
 TEST_F(AgentMessageTest, OtherwiseTheMainWindowOwnsATaskModalBox) {
   TestWindow main;
-  Owners(nullptr, main.get());
+  Owners(nullptr, main.hwnd());
   ShowAgentMessage(57345);
   ASSERT_EQ(1u, shown_.size());
-  EXPECT_EQ(main.get(), shown_[0].owner);
+  EXPECT_EQ(main.hwnd(), shown_[0].owner);
   EXPECT_EQ(L"You are currently not connected to the Internet. Please connect and try again.",
             shown_[0].text);
   EXPECT_EQ(static_cast<UINT>(MB_TASKMODAL), shown_[0].type & kModality);
@@ -79,7 +64,7 @@ TEST_F(AgentMessageTest, WithoutWindowsTheBoxStandsAlone) {
   ShowAgentMessage(501);  // no owner source at all
   // A window that has gone away is no owner either.
   TestWindow dialog, main;
-  Owners(dialog.get(), main.get());
+  Owners(dialog.hwnd(), main.hwnd());
   dialog.Destroy();
   main.Destroy();
   ShowAgentMessage(57347);
@@ -93,10 +78,10 @@ TEST_F(AgentMessageTest, WithoutWindowsTheBoxStandsAlone) {
 
 TEST_F(AgentMessageTest, DiagnosticBelongsToTheMainWindow) {
   TestWindow dialog, main;
-  Owners(dialog.get(), main.get());
+  Owners(dialog.hwnd(), main.hwnd());
   ShowAgentDiagnostic(L"diagnostic text");
   ASSERT_EQ(1u, shown_.size());
-  EXPECT_EQ(main.get(), shown_[0].owner);
+  EXPECT_EQ(main.hwnd(), shown_[0].owner);
   EXPECT_EQ(L"diagnostic text", shown_[0].text);
   EXPECT_EQ(L"ZEFO Update", shown_[0].caption);
   EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), shown_[0].type);
@@ -113,7 +98,7 @@ BOOL CALLBACK FindDialog(HWND w, LPARAM lp) {
 // The real box: a second thread finds it, reads it and presses OK.
 TEST(AgentMessageBox, RealBoxIsOwnedAndWaitedFor) {
   TestWindow main;
-  SetAgentMessageOwners([&] { return AgentMessageOwners{nullptr, main.get()}; });
+  SetAgentMessageOwners([&] { return AgentMessageOwners{nullptr, main.hwnd()}; });
   const DWORD ui_thread = ::GetCurrentThreadId();
   std::atomic<bool> done{false};
   HWND box = nullptr, owner = nullptr;
@@ -134,7 +119,7 @@ TEST(AgentMessageBox, RealBoxIsOwnedAndWaitedFor) {
   closer.join();
   SetAgentMessageOwners(nullptr);
   ASSERT_NE(nullptr, box) << "no message box appeared";
-  EXPECT_EQ(main.get(), owner);
+  EXPECT_EQ(main.hwnd(), owner);
   EXPECT_STREQ(L"ZEFO Update", caption);
   EXPECT_STREQ(L"The support page failed to open. Please try again.", text);
 }

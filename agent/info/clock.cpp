@@ -5,12 +5,10 @@
 #include <ctime>
 
 #include "agent/info/my_reg_key.h"
+#include "agent/resource.h"
 #include "common/framework/window.h"
 
 namespace {
-
-constexpr UINT kIdsAppTitle = 57344;
-constexpr UINT kIdsClockError = 57349;
 
 // Seconds between 1601-01-01 (FILETIME) and 1970-01-01.
 constexpr int64_t kFileTimeEpochOffset = 11644473600;
@@ -96,8 +94,8 @@ int32_t LocalBiasMinutes() {
 bool ReadClock(int64_t* seconds, bool add_bias) {
   const int64_t now = zu::seams::clock_source();
   if (now < 0) {
-    zu::seams::clock_error_box(zu::LoadResString(kIdsAppTitle, L"ZEFO Update"),
-                zu::LoadResString(kIdsClockError, L"System time error!"));
+    zu::seams::clock_error_box(zu::LoadResString(IDS_APP_TITLE, L"ZEFO Update"),
+                zu::LoadResString(IDS_CLOCK_ERROR, L"System time error!"));
     return false;
   }
   *seconds = add_bias ? OnComparisonScale(now, LocalBiasMinutes()) : now;

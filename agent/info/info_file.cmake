@@ -13,5 +13,5 @@ zu_add_test(NAME infofile_tests
     ${CMAKE_CURRENT_LIST_DIR}/info_rules_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/my_info_file_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/xml_file_reader_test.cpp
-  LIBS zuinfo zuhttptest zutest_agent
+  LIBS zuinfo zutest_agent
   LOCKS machine_state)

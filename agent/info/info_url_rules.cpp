@@ -80,14 +80,14 @@ std::wstring DebugInfoFileURLMessage(std::wstring_view real, std::wstring_view t
 
 std::wstring DefaultAgentMessageText(unsigned string_id) {
   switch (string_id) {
-    case 501: return L"ZEFO Update has been started.";
-    case 57344: return L"ZEFO Update";
-    case 57345:
+    case IDS_ALREADY_STARTED: return L"ZEFO Update has been started.";
+    case IDS_APP_TITLE: return L"ZEFO Update";
+    case IDS_NOT_CONNECTED:
       return L"You are currently not connected to the Internet. Please connect and try again.";
-    case 57346: return L"The server could not be accessed. Please try again.";
-    case 57347: return L"This file format is incorrect.";
-    case 57348: return L"The support page failed to open. Please try again.";
-    case 57349: return L"System time error!";
+    case IDS_SERVER_UNREACHABLE: return L"The server could not be accessed. Please try again.";
+    case IDS_BAD_FORMAT: return L"This file format is incorrect.";
+    case IDS_SUPPORT_PAGE_FAILED: return L"The support page failed to open. Please try again.";
+    case IDS_CLOCK_ERROR: return L"System time error!";
     default: return L"";
   }
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "agent/resource.h"
+
 // The settings the address is built from, as the settings file gives them.
 struct InfoURLSettings {
   std::wstring base;                    // "InfoFileURLBase"
@@ -48,4 +50,4 @@ std::wstring DebugInfoFileURLMessage(std::wstring_view real, std::wstring_view t
 // The texts of the agent's messages, for when the resource is missing.
 // Empty for an id that is not one of them.
 std::wstring DefaultAgentMessageText(unsigned string_id);
-inline constexpr unsigned kAgentCaptionId = 57344;  // "ZEFO Update"
+inline constexpr unsigned kAgentCaptionId = IDS_APP_TITLE;  // "ZEFO Update"

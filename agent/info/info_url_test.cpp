@@ -16,13 +16,13 @@
 
 #include "agent/info/info_url_rules.h"
 #include "common/framework/handle.h"
-#include "tests/loopback_http.h"
+#include "tests/support/loopback_http.h"
 
 namespace {
 
 // The shared loopback server answering by path; "/silent" is accepted and
 // never answered until the server stops.
-class LoopbackServer : public zu_test::LoopbackHttpServer {
+class LoopbackServer : public zu::test::LoopbackHttpServer {
  public:
   LoopbackServer() : LoopbackHttpServer([this](const Request& r) { return Answer(r.path); }) {}
 

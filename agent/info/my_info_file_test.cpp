@@ -17,9 +17,9 @@
 #include "agent/info/time_stamp.h"
 #include "agent/info/xml_file_reader.h"
 #include "common/installed_components.h"
+#include "tests/support/loopback_http.h"
 #include "tests/support/settings.h"
 #include "tests/support/text.h"
-#include "tests/loopback_http.h"
 
 namespace {
 
@@ -237,8 +237,8 @@ TEST_F(InfoFileTest, SerialRangeRedirects) {
 
 TEST_F(InfoFileTest, RedirectToItselfIsNotFollowed) {
   const std::string xml = "<i><serial>self.xml</serial><serial range='Z-'>other.xml</serial></i>";
-  zu_test::LoopbackHttpServer server(
-      {{"/info/self.xml", zu_test::LoopbackHttpServer::Reply::With(200, xml)}});
+  zu::test::LoopbackHttpServer server(
+      {{"/info/self.xml", zu::test::LoopbackHttpServer::Reply::With(200, xml)}});
   ASSERT_TRUE(server.ok());
   SetBase(server.Url("/info/").c_str());
   zu::test::SetUserString(L"_Debug_Serial", L"A1");

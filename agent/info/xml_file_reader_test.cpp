@@ -13,7 +13,7 @@
 
 #include "common/framework/seam.h"
 #include "common/net/http.h"
-#include "tests/loopback_http.h"
+#include "tests/support/loopback_http.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ class TempFile {
   std::wstring path_;
 };
 
-using zu_test::LoopbackHttpServer;
+using zu::test::LoopbackHttpServer;
 using Reply = LoopbackHttpServer::Reply;
 
 Reply Silent() {

@@ -1,5 +1,5 @@
 #pragma once
-// Owners for GDI objects, icons and memory device contexts.
+// Owners for GDI objects and memory device contexts (icons: handle.h).
 #include <windows.h>
 
 #include "common/framework/handle.h"
@@ -13,12 +13,6 @@ struct GdiObjectTraits {
   static bool Valid(H h) { return h != nullptr; }
   static void Close(H h) { ::DeleteObject(h); }
 };
-struct DestroyIconTraits {
-  using Type = HICON;
-  static HICON Invalid() { return nullptr; }
-  static bool Valid(HICON h) { return h != nullptr; }
-  static void Close(HICON h) { ::DestroyIcon(h); }
-};
 struct MemoryDcTraits {
   using Type = HDC;
   static HDC Invalid() { return nullptr; }
@@ -30,8 +24,6 @@ using UniqueBitmap = UniqueResource<GdiObjectTraits<HBITMAP>>;
 using UniqueBrush = UniqueResource<GdiObjectTraits<HBRUSH>>;
 using UniquePen = UniqueResource<GdiObjectTraits<HPEN>>;
 using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
-// An icon made by LoadImage or CreateIcon (not a shared one).
-using OwnedIcon = UniqueResource<DestroyIconTraits>;
 
 // Selects an object into a context for one scope.
 class SelectGuard {

@@ -72,11 +72,30 @@ struct LocalMemTraits {
   static bool Valid(HLOCAL h) { return h != nullptr; }
   static void Close(HLOCAL h) { ::LocalFree(h); }
 };
+// An icon made by LoadImage or CreateIcon (never a shared one).
 struct IconTraits {
   using Type = HICON;
   static HICON Invalid() { return nullptr; }
   static bool Valid(HICON h) { return h != nullptr; }
   static void Close(HICON h) { ::DestroyIcon(h); }
+};
+struct MenuTraits {  // a loaded or created menu, not one a window owns
+  using Type = HMENU;
+  static HMENU Invalid() { return nullptr; }
+  static bool Valid(HMENU h) { return h != nullptr; }
+  static void Close(HMENU h) { ::DestroyMenu(h); }
+};
+struct SidTraits {  // from AllocateAndInitializeSid
+  using Type = PSID;
+  static PSID Invalid() { return nullptr; }
+  static bool Valid(PSID p) { return p != nullptr; }
+  static void Close(PSID p) { ::FreeSid(p); }
+};
+struct FindTraits {  // a FindFirstFile search; INVALID_HANDLE_VALUE means none
+  using Type = HANDLE;
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { ::FindClose(h); }
 };
 
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
@@ -86,5 +105,8 @@ using UniqueInternet = UniqueResource<InternetHandleTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueLocal = UniqueResource<LocalMemTraits>;
 using UniqueIcon = UniqueResource<IconTraits>;
+using UniqueMenu = UniqueResource<MenuTraits>;
+using UniqueSid = UniqueResource<SidTraits>;
+using UniqueFind = UniqueResource<FindTraits>;
 
 }  // namespace zu

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/loopback_http.h"
+#include "tests/support/loopback_http.h"
 
 namespace zu::net {
 
@@ -26,7 +26,7 @@ void PrintTo(Outcome outcome, std::ostream* out) {
 
 namespace {
 
-using zu_test::LoopbackHttpServer;
+using zu::test::LoopbackHttpServer;
 using Reply = LoopbackHttpServer::Reply;
 
 const std::string kBody = [] {

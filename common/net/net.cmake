@@ -10,4 +10,4 @@ zu_add_test(NAME net_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/http_rules_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/http_test.cpp
-  LIBS zucommon zuhttptest)
+  LIBS zucommon zutest)

@@ -102,7 +102,8 @@ bool CZUAXCtrl::StartDownload() {
   CDownloadDLG dialog;
   download_dlg_ = &dialog;
   INT_PTR result = -1;
-  if (downloader_->Bind(&dialog)) result = dialog.RunModal(window());
+  dialog.SetDownloader(downloader_.get());
+  if (downloader_->Bind()) result = dialog.RunModal(window());
   // Every run consumes the list; the worker has ended once it is gone.
   downloader_.reset();
   download_dlg_ = nullptr;

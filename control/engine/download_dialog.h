@@ -16,7 +16,7 @@ class CDownloadDLG : public zu::Dialog {
  public:
   CDownloadDLG();
 
-  // Set by the downloader's bind.
+  // The run this dialog starts and shows; set before RunModal.
   void SetDownloader(CFileDownloader* downloader) { downloader_ = downloader; }
   // Runs the dialog from the control's resources; the result is the code
   // that closed it (1, 2, 12, 22), or -1 when it could not be shown.

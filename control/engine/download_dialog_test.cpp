@@ -151,7 +151,8 @@ class DownloadDialogTest : public ::testing::Test {
   template <typename Person>
   INT_PTR RunDialog(CFileDownloader& downloader, Person person) {
     CDownloadDLG dialog;
-    EXPECT_TRUE(downloader.Bind(&dialog));
+    dialog.SetDownloader(&downloader);
+    EXPECT_TRUE(downloader.Bind());
     std::thread other(person);
     INT_PTR result = dialog.RunModal(nullptr);
     other.join();

@@ -8,7 +8,8 @@ set(ZU_MAKER_FTP_HOST "ftp.vexa.example" CACHE STRING
 add_library(zuenginerules STATIC
   ${CMAKE_CURRENT_LIST_DIR}/module_list.cpp
   ${CMAKE_CURRENT_LIST_DIR}/progress_text.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/transfer_rules.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/transfer_rules.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/uncheck_items.cpp)
 target_link_libraries(zuenginerules PUBLIC zu_options)
 
 zu_add_test(NAME engine_rules_tests
@@ -16,16 +17,19 @@ zu_add_test(NAME engine_rules_tests
     ${CMAKE_CURRENT_LIST_DIR}/module_list_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/progress_text_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/transfer_rules_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/uncheck_items_test.cpp
   LIBS zuenginerules zucommon)
 
 target_sources(zuaxctrl PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_download.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ctrl_methods_patches.cpp
   ${CMAKE_CURRENT_LIST_DIR}/download_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_seams.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_thread.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_downloader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ftp_transfer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/http_transfer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/patch_installer_link.cpp
   ${CMAKE_CURRENT_LIST_DIR}/transfer.cpp)
 target_compile_definitions(zuaxctrl PRIVATE "ZU_MAKER_FTP_HOST=L\"${ZU_MAKER_FTP_HOST}\"")
 target_link_libraries(zuaxctrl PUBLIC zuenginerules wininet ws2_32 comctl32)

@@ -8,7 +8,6 @@
 #include "common/platform.h"
 #include "common/update_folder.h"
 #include "control/ctrl_frame.h"
-#include "control/engine/download_dialog.h"
 #include "control/engine/engine_seams.h"
 #include "control/engine/transfer_rules.h"
 #include "control/module_path.h"
@@ -72,17 +71,13 @@ class SilentSink : public IRunSink {
   int Ask(const std::wstring&, const std::wstring&, UINT) override { return IDOK; }
 };
 
-// Until the installer object comes, a run with installers takes the road of
-// one that cannot be created.
-std::unique_ptr<IPatchInstaller> NoInstaller(const ModuleList&) { return nullptr; }
-
 }  // namespace
 
 RunWorld RunWorld::Real() {
   RunWorld w;
   w.http = &HttpTransfer;
   w.ftp = &FtpTransfer;
-  w.create_installer = &NoInstaller;
+  w.create_installer = &CreatePatchInstaller;
   w.register_autorun = [](const std::wstring& argument) { return RegisterAutorun(argument); };
   return w;
 }
@@ -96,14 +91,12 @@ CFileDownloader::CFileDownloader(RunWorld world)
 
 CFileDownloader::~CFileDownloader() { Join(); }
 
-bool CFileDownloader::Bind(CDownloadDLG* dialog) {
+bool CFileDownloader::Bind() {
   if (!IsUserAdministrator()) {
     SetZuLastError(kZuErrorNotAdmin);
     return false;
   }
   if (modules_.empty()) return false;
-  dialog_ = dialog;
-  if (dialog) dialog->SetDownloader(this);
   std::uint64_t total = modules_.KnownSizeSum();
   // Measured where the files go; WinINet keeps no second copy in its
   // cache, so each module counts once.

@@ -18,8 +18,6 @@
 #include "control/engine/patch_installer_link.h"
 #include "control/engine/transfer.h"
 
-class CDownloadDLG;
-
 // Notifications of the worker (wParam of message 1025 to the dialog).
 enum RunNotice : int {
   kNoticeDownloaded = 0,
@@ -76,8 +74,10 @@ class CFileDownloader : public CThread, private ITransferProgress {
 
   // StartDownload's bind: false with last-error 0x20000002 for a caller
   // who is not an administrator, false for an empty list, false with
-  // 0x20000001 when the modules do not fit on the disk of C:\Update.
-  bool Bind(CDownloadDLG* dialog);
+  // 0x20000001 when the modules do not fit on the disk of C:\Update. The
+  // dialog is handed this downloader by its caller; the downloader knows
+  // the dialog only by the sink the dialog gives it.
+  bool Bind();
   // Where the worker's notifications go; set before Start.
   void SetSink(std::unique_ptr<IRunSink> sink) { sink_ = std::move(sink); }
 
@@ -117,7 +117,6 @@ class CFileDownloader : public CThread, private ITransferProgress {
 
   RunWorld world_;
   ModuleList modules_;
-  CDownloadDLG* dialog_ = nullptr;
   std::unique_ptr<IRunSink> sink_;
   std::atomic<int> cancel_{0};
   std::atomic<int> pause_{0};

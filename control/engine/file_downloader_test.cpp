@@ -13,6 +13,7 @@
 
 #include "common/framework/seam.h"
 #include "common/platform_seams.h"
+#include "tests/support/files.h"
 #include "tests/support/registry.h"
 #include "control/ctrl_frame.h"
 #include "control/engine/engine_seams.h"
@@ -408,10 +409,20 @@ TEST_F(FileDownloaderTest, AnInstallerObjectThatCannotBeCreatedEndsLikeACancel) 
   Log log = RunWith({Module(L"http://h/ZuEngOne.exe", 0, true)});
   EXPECT_EQ(log, (Log{L"keep awake", L"http http://h/ZuEngOne.exe resume=0 from=0", L"notify 0",
                       L"notify 10(1)", L"installer for 1", L"notify 2", L"allow sleep"}));
-  // The real world has none yet either.
-  RunWorld real = RunWorld::Real();
+  // The real world's installer writes the run's patch list, one record a
+  // module, and reads it back.
+  zu::test::FileAside list(L"C:\\Update\\PatchList.dat");
   ModuleList modules;
-  EXPECT_EQ(real.create_installer(modules), nullptr);
+  modules.Add(Module(L"http://h/ZuEngOne.exe", 7, true));
+  modules.Add(Module(L"http://h/ZuEngTwo.exe", 9, false));
+  std::unique_ptr<IPatchInstaller> real = RunWorld::Real().create_installer(modules);
+  ASSERT_NE(real, nullptr);
+  std::int32_t auto_exec = -1;
+  EXPECT_TRUE(real->ReadInteger(1, kPatchColumnAutoExecute, &auto_exec));
+  EXPECT_EQ(auto_exec, 0);
+  EXPECT_FALSE(real->ReadInteger(2, kPatchColumnAutoExecute, &auto_exec));
+  EXPECT_FALSE(real->AllInstalled());
+  EXPECT_EQ(zu::test::ReadFileBytes(L"C:\\Update\\PatchList.dat").size(), 2u * 1328 + 4);
 }
 
 std::wstring g_free_space_asked;
@@ -444,7 +455,7 @@ TEST_F(FileDownloaderTest, BindChecksTheDiskOfTheUpdateFolderAndTheNoTotalRule) 
     for (std::int64_t size : c.sizes) d.modules().Add(Module(L"http://h/ZuEngOne.exe", size));
     g_free_space = c.free;
     SetZuLastError(kZuErrorSuccess);
-    EXPECT_EQ(d.Bind(nullptr), c.bound) << c.sizes.size();
+    EXPECT_EQ(d.Bind(), c.bound) << c.sizes.size();
     EXPECT_EQ(ZuLastError(), c.error);
     if (c.bound) {
       EXPECT_EQ(d.TotalBytes(), c.total);

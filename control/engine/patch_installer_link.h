@@ -22,7 +22,7 @@ class IPatchInstaller {
   virtual bool ReadInteger(int record, int column, std::int32_t* value) = 0;
   virtual void FirstPhaseRun(int record) = 0;
   virtual void SecondPhaseRun(int record) = 0;
-  // Records with auto-execute 1 and phase flag 1.
+  // Records with auto-execute 1 and phase flag 1 not yet installed.
   virtual int PendingSecondRuns() = 0;
   // Every record's installed column is set.
   virtual bool AllInstalled() = 0;
@@ -35,3 +35,7 @@ class IPatchInstaller {
 // null when it cannot be created.
 using PatchInstallerFactory =
     std::function<std::unique_ptr<IPatchInstaller>(const ModuleList& modules)>;
+
+// The real one: CPatchInstaller over C:\Update\PatchList.dat, written afresh
+// with one record per module in list order.
+std::unique_ptr<IPatchInstaller> CreatePatchInstaller(const ModuleList& modules);

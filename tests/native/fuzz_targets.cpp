@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "common/net/http_rules.h"
+#include "common/patch_list_format.h"
+#include "common/timestamp_token.h"
 #include "control/drive_rules.h"
 #include "control/engine/transfer_rules.h"
 #include "control/error_codes.h"
@@ -22,6 +24,9 @@
 #include "control/version_text.h"
 
 namespace {
+
+using zu::test::NearMiss;
+using zu::test::NearMissVerdict;
 
 void Check(bool ok, const char* what) {
   if (ok) return;
@@ -233,7 +238,7 @@ int Fuzz_http_text(const std::uint8_t* data, std::size_t size) {
 int Fuzz_page_address(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   if (data[0] & 1) {
-    const NearMiss m = MakeNearMiss(data + 1, size - 1);
+    const NearMiss m = zu::test::MakeNearMiss(data + 1, size - 1);
     const bool allowed = IsAllowedPageAddress(m.address);
     if (m.verdict == NearMissVerdict::kMustRefuse) Check(!allowed, "a near miss is refused");
     if (m.verdict == NearMissVerdict::kMustAllow) Check(allowed, "an allowed page stays allowed");
@@ -337,5 +342,87 @@ int Fuzz_drive_inquiry(const std::uint8_t* data, std::size_t size) {
       Check(DriveMatchesRequirement(drive, requirement) == plain, "one-item lists compare alike");
   }
   Check(DriveMatchesArguments(drive, drive), "a drive matches its own identity");
+  return 0;
+}
+
+// The input is a PatchList.dat as found on disk.
+int Fuzz_patch_list(const std::uint8_t* data, std::size_t size) {
+  using namespace patch_list;
+  const std::vector<PatchRecord> records = ParseFile(data, size);
+  const std::int32_t n = size >= kTrailerBytes ? RecordCount(size, data + size - kTrailerBytes) : 0;
+  Check(records.size() == static_cast<std::size_t>(n), "one record per counted record");
+  Check(n == 0 || FileLength(n) == size, "records only from an exact length");
+  const std::vector<std::uint8_t> rebuilt = BuildFile(records);
+  Check(ParseFile(rebuilt.data(), rebuilt.size()) == records, "records round-trip");
+  if (n > 0) {
+    Check(rebuilt.size() == size, "a rebuilt list has the same length");
+    // Only the bytes after a text's terminator may differ.
+    for (std::int32_t i = 0; i < n; ++i)
+      for (int c = 0; c < kColumnCount; ++c) {
+        if (KindOf(c) == CellKind::kText) continue;
+        std::uint64_t at = 0;
+        Check(CellOffset(n, i, c, &at), "every cell has a place");
+        Check(at + kColumnWidths[c] <= size, "cells lie inside the file");
+        Check(std::equal(data + at, data + at + kColumnWidths[c], rebuilt.begin() + at),
+              "integers are kept byte for byte");
+      }
+  }
+  for (std::int32_t level : {FirstPhaseRebootLevel(records), FinalRebootLevel(records)})
+    Check(level >= 0 && level <= 2, "reboot levels are 0, 1 or 2");
+  Check(PendingSecondRuns(records) <= n, "no more pending runs than records");
+  const std::wstring executed = ExecutedSpids(records);
+  std::size_t listed = 0, commas_in_spids = 0;
+  for (const PatchRecord& r : records) {
+    if ((r.first_started == 1 || r.installed == 1) && !r.spid.empty()) ++listed;
+    commas_in_spids += std::count(r.spid.begin(), r.spid.end(), L',');
+  }
+  if (commas_in_spids == 0)
+    Check(static_cast<std::size_t>(std::count(executed.begin(), executed.end(), L',')) ==
+              (listed ? listed - 1 : 0),
+          "one entry per executed record with a SPID");
+  for (const PatchRecord& r : records) {
+    Check(r.path.size() <= kTextUnits && r.spid.size() <= kTextUnits, "texts fit their cells");
+    if (!IsModuleFilePath(r.path)) continue;
+    Check(r.path.find(L'/') == std::wstring::npos, "no second kind of separator");
+    std::size_t parts = 0;
+    for (std::size_t at = 0; at != std::wstring::npos; ++parts) {
+      const std::size_t next = r.path.find(L'\\', at);
+      const std::wstring part = r.path.substr(at, next == std::wstring::npos ? next : next - at);
+      Check(part != L"." && part != L".." && !part.empty(), "no step outside a module folder");
+      at = next == std::wstring::npos ? next : next + 1;
+    }
+    Check(parts == 4, "drive, update folder, module folder, file");
+  }
+  return 0;
+}
+
+namespace {
+bool SaneTime(const timestamp::Time& t) {
+  return t.year >= 1601 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
+         t.day <= 31 && t.hour <= 23 && t.minute <= 59 && t.second <= 59;
+}
+void CheckSigner(const timestamp::SignerInfo& s, std::size_t size) {
+  Check(!s.signed_attrs.empty() && s.signed_attrs[0] == 0x31, "signed attributes as a SET");
+  Check(s.signed_attrs.size() <= size && s.issuer.size() <= size, "parts lie inside the input");
+  Check(!s.serial.empty() && !s.signature.empty(), "a serial and a signature");
+  Check(!s.signing_time || SaneTime(*s.signing_time), "signing times are real times");
+}
+}  // namespace
+
+// The input is an unauthenticated attribute value from an installer's
+// signature: a countersignature, a timestamp token or its TSTInfo.
+int Fuzz_timestamp(const std::uint8_t* data, std::size_t size) {
+  timestamp::SignerInfo signer;
+  if (timestamp::ParseSignerInfo(data, size, &signer)) CheckSigner(signer, size);
+  timestamp::Token token;
+  if (timestamp::ParseToken(data, size, &token)) {
+    CheckSigner(token.signer, size);
+    Check(token.tst_info.size() <= size, "the TSTInfo lies inside the input");
+  }
+  timestamp::TstInfo tst;
+  if (timestamp::ParseTstInfo(data, size, &tst)) {
+    Check(SaneTime(tst.gen_time), "generation times are real times");
+    Check(!tst.imprint_oid.empty(), "an imprint algorithm");
+  }
   return 0;
 }

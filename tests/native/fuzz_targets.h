@@ -14,6 +14,8 @@ int Fuzz_registry_values(const std::uint8_t* data, std::size_t size);
 int Fuzz_drive_inquiry(const std::uint8_t* data, std::size_t size);
 int Fuzz_module_path(const std::uint8_t* data, std::size_t size);
 int Fuzz_ftp_reply(const std::uint8_t* data, std::size_t size);
+int Fuzz_patch_list(const std::uint8_t* data, std::size_t size);
+int Fuzz_timestamp(const std::uint8_t* data, std::size_t size);
 
 struct FuzzTarget {
   const char* name;
@@ -29,4 +31,6 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
     {"drive_inquiry", Fuzz_drive_inquiry},
     {"module_path", Fuzz_module_path},
     {"ftp_reply", Fuzz_ftp_reply},
+    {"patch_list", Fuzz_patch_list},
+    {"timestamp", Fuzz_timestamp},
 };

@@ -155,7 +155,7 @@ TrustedRoot::TrustedRoot(const std::wstring& der_path) {
 
 TrustedRoot::~TrustedRoot() {
   // Removing it from the store leaves it in the registry under Wine.
-  if (!thumbprint_.empty())
+  if (!thumbprint_.empty() && !kept_)
     DeleteKeyTree(HKEY_LOCAL_MACHINE,
                   L"Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\" + thumbprint_);
 }

@@ -59,9 +59,12 @@ class TrustedRoot {
   TrustedRoot(const TrustedRoot&) = delete;
   TrustedRoot& operator=(const TrustedRoot&) = delete;
   bool ok() const { return !thumbprint_.empty(); }
+  // Leaves the root trusted after this is gone (a throwaway prefix).
+  void Keep() { kept_ = true; }
 
  private:
   std::wstring thumbprint_;  // upper-case hex SHA-1, the registry key's name
+  bool kept_ = false;
 };
 
 }  // namespace zu::test

@@ -1,5 +1,7 @@
 #include "tests/support/files.h"
 
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -36,6 +38,18 @@ std::wstring SpecialFolder(int csidl) {
   return path;
 }
 
+std::wstring SystemFile(const wchar_t* name) {
+  wchar_t dir[MAX_PATH] = L"";
+  ::GetSystemDirectoryW(dir, MAX_PATH);
+  return std::wstring(dir) + L"\\" + name;
+}
+
+std::wstring TempPath(const std::wstring& name) {
+  wchar_t dir[MAX_PATH + 1] = L"";
+  ::GetTempPathW(MAX_PATH, dir);
+  return std::wstring(dir) + name;
+}
+
 bool FileExists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -56,6 +70,20 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   DWORD n = 0;
   return f && ::WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) &&
          n == bytes.size();
+}
+
+bool LetEveryoneWrite(const std::wstring& path) {
+  UniqueLocal descriptor;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
+          reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr))
+    return false;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL list = nullptr;
+  ::GetSecurityDescriptorDacl(descriptor.get(), &present, &list, &defaulted);
+  return ::SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
+                                 DACL_SECURITY_INFORMATION, nullptr, nullptr, list,
+                                 nullptr) == ERROR_SUCCESS;
 }
 
 FileSnapshot::FileSnapshot(std::wstring path) : path_(std::move(path)) {
@@ -87,6 +115,21 @@ FileAside::~FileAside() {
   if (!::MoveFileExW(saved_.c_str(), path_.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
     ADD_FAILURE() << "could not put back " << Utf8(path_);
+}
+
+DebugFileAside::DebugFileAside()
+    : folder_{::CreateDirectoryW(L"C:\\Update", nullptr) != FALSE} {}
+
+void DebugFileAside::Write(const std::string& ini) const {
+  EXPECT_TRUE(WriteFileBytes(kPath, ini)) << "could not write the debug file";
+}
+
+void DebugFileAside::AllowEveryPage() const { Write("[General]\r\nIgnoreURLCheck=1\r\n"); }
+
+void DebugFileAside::Remove() const { zu::test::Remove(kPath); }
+
+DebugFileAside::FolderCleanup::~FolderCleanup() {
+  if (made) ::RemoveDirectoryW(L"C:\\Update");
 }
 
 }  // namespace zu::test

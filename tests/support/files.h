@@ -12,10 +12,16 @@ namespace zu::test {
 std::wstring ThisProgram();  // the running test executable
 std::wstring BinDir();       // its folder (build/bin), without the last backslash
 std::wstring SpecialFolder(int csidl);
+std::wstring SystemFile(const wchar_t* name);  // in the system folder: regsvr32.exe, cscript.exe
+std::wstring TempPath(const std::wstring& name);  // in the temporary folder
 bool FileExists(const std::wstring& path);
 std::string ReadFileBytes(const std::wstring& path);  // empty when unreadable
 // Replaces the file's content; false when it cannot be written.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// Gives Everyone full control of a file or folder (and of what a folder
+// gets later); false when the system refused. Under Wine the Unix "other"
+// bits become rwx.
+bool LetEveryoneWrite(const std::wstring& path);
 
 // The file's content now; on destruction the file holds that content again,
 // or is removed when it did not exist (its folder is made when needed).
@@ -46,6 +52,32 @@ class FileAside {
  private:
   std::wstring path_, saved_;
   bool moved_ = false;
+};
+
+// The control's debug file "C:\Update\Debug.ini" set aside for a test: absent
+// until the test writes it, the machine's own back afterwards. A folder
+// made for it goes again when it is empty then.
+class DebugFileAside {
+ public:
+  static constexpr wchar_t kPath[] = L"C:\\Update\\Debug.ini";
+
+  DebugFileAside();
+  DebugFileAside(const DebugFileAside&) = delete;
+  DebugFileAside& operator=(const DebugFileAside&) = delete;
+
+  // Replaces the file's content; a failure fails the test.
+  void Write(const std::string& ini) const;
+  // "IgnoreURLCheck": every page passes the host page check.
+  void AllowEveryPage() const;
+  void Remove() const;
+
+ private:
+  struct FolderCleanup {
+    bool made;
+    ~FolderCleanup();
+  };
+  FolderCleanup folder_;  // destroyed after the file is back
+  FileAside file_{kPath};
 };
 
 }  // namespace zu::test

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+namespace zu::test {
 namespace {
 
 // Reads choices from the input; past its end every choice is 0.
@@ -384,3 +385,20 @@ std::string NarrowForMessage(const std::wstring& text) {
   }
   return out;
 }
+
+NearMissTally JudgeNearMisses(const std::function<bool(const std::wstring&)>& allowed,
+                              std::uint64_t count) {
+  NearMissTally tally;
+  for (std::uint64_t seed = 0; seed < count; ++seed) {
+    const NearMiss m = NearMissOfSeed(seed);
+    if (m.verdict == NearMissVerdict::kEither) continue;
+    const bool must_allow = m.verdict == NearMissVerdict::kMustAllow;
+    ++(must_allow ? tally.must_allow : tally.must_refuse);
+    if (allowed(m.address) != must_allow)
+      tally.wrong.push_back(std::to_string(seed) + (must_allow ? " refused (" : " allowed (") +
+                            m.change + "): " + NarrowForMessage(m.address));
+  }
+  return tally;
+}
+
+}  // namespace zu::test

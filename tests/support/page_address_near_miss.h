@@ -8,9 +8,13 @@
 // always give the same address, so a fuzzer and a fixed table share it.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "control/allow_list.h"
+
+namespace zu::test {
 
 enum class NearMissVerdict { kMustAllow, kMustRefuse, kEither };
 
@@ -25,5 +29,18 @@ NearMiss MakeNearMiss(const std::uint8_t* data, std::size_t size,
 // The address of a fixed seed: MakeNearMiss over bytes drawn from it.
 NearMiss NearMissOfSeed(std::uint64_t seed, const PageAllowList& list = kPageAllowList);
 
-// UTF-8 for messages.
+// An address for messages: ASCII as it is, everything else as \uXXXX, so
+// that look-alike letters show.
 std::string NarrowForMessage(const std::wstring& text);
+
+// The near misses of the seeds 0..count-1 judged by allowed(): how many had
+// to be refused and to be allowed, and a line for each wrong answer.
+struct NearMissTally {
+  int must_refuse = 0;
+  int must_allow = 0;
+  std::vector<std::string> wrong;
+};
+NearMissTally JudgeNearMisses(const std::function<bool(const std::wstring&)>& allowed,
+                              std::uint64_t count = 12000);
+
+}  // namespace zu::test

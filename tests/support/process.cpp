@@ -81,7 +81,9 @@ RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD m
       ::WaitForSingleObject(process.get(), 5000);
     }
   }
-  r.output = ReadFileBytes(out_path);
+  // Line ends as "\n" alone, whatever Wine's console layer made of them.
+  for (char c : ReadFileBytes(out_path))
+    if (c != '\r') r.output.push_back(c);
   ::DeleteFileW(out_path.c_str());
   return r;
 }
@@ -104,17 +106,16 @@ UniqueHandle NonAdminToken() {
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, process_token.put()))
     return restricted;
   SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
-  PSID admins = nullptr;
+  UniqueSid admins;
   if (!::AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &admins)) {
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, admins.put())) {
     return restricted;
   }
-  SID_AND_ATTRIBUTES deny_only{admins, 0};
+  SID_AND_ATTRIBUTES deny_only{admins.get(), 0};
   if (!::CreateRestrictedToken(process_token.get(), DISABLE_MAX_PRIVILEGE, 1, &deny_only, 0,
                                nullptr, 0, nullptr, restricted.put())) {
     restricted.reset();
   }
-  ::FreeSid(admins);
   return restricted;
 }
 

@@ -29,8 +29,8 @@ class Process {
 };
 
 // Runs a program to its end with its standard output and error captured
-// together; code is empty when it did not end within ms (it is then ended).
-// With a token the program runs as that token's user.
+// together, line ends as "\n"; code is empty when it did not end within ms
+// (it is then ended). With a token the program runs as that token's user.
 struct RunResult {
   std::optional<DWORD> code;
   std::string output;

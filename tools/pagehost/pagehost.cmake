@@ -36,5 +36,5 @@ zu_add_test(NAME pagehost_com_tests
 # Starts ZUPageHost.exe about a dozen times.
 zu_add_test(NAME pagehost_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/pagehost_test.cpp
-  LIBS zucommon zuhttptest)
+  LIBS zutest)
 add_dependencies(pagehost_tests zupagehost)

@@ -7,61 +7,18 @@
 #include <string>
 
 #include "common/framework/handle.h"
-#include "tests/loopback_http.h"
+#include "tests/support/loopback_http.h"
+#include "tests/support/files.h"
+#include "tests/support/scripts.h"
 
 namespace {
 
 constexpr wchar_t kDictionaryClassId[] = L"{EE09B103-97E0-11CF-978F-00A02463E06F}";
 
-std::wstring ExeFolder() {
-  wchar_t path[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring s = path;
-  return s.substr(0, s.find_last_of(L'\\') + 1);
-}
-
-struct HostRun {
-  DWORD exit_code = 0xFFFFFFFF;
-  std::string output;  // standard output and standard error together
-};
+using HostRun = zu::test::RunResult;
 
 HostRun RunPageHost(const std::wstring& arguments) {
-  HostRun run;
-  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-  zu::UniqueHandle read_end, write_end;
-  if (!::CreatePipe(read_end.put(), write_end.put(), &inherit, 0)) return run;
-  ::SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si = {};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = nullptr;
-  si.hStdOutput = write_end.get();
-  si.hStdError = write_end.get();
-  std::wstring command = L"\"" + ExeFolder() + L"ZUPageHost.exe\" " + arguments;
-  PROCESS_INFORMATION pi = {};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                        nullptr, &si, &pi))
-    return run;
-  zu::UniqueHandle process(pi.hProcess), thread(pi.hThread);
-  write_end.reset();
-  // Read until the host has ended, not until the pipe closes: the desktop
-  // process that a first window starts inherits the pipe and stays.
-  char buffer[4096];
-  const DWORD start = ::GetTickCount();
-  for (bool ended = false; !ended && ::GetTickCount() - start < 120000;) {
-    ended = ::WaitForSingleObject(process.get(), 20) == WAIT_OBJECT_0;
-    DWORD available = 0, n = 0;
-    while (::PeekNamedPipe(read_end.get(), nullptr, 0, nullptr, &available, nullptr) && available &&
-           ::ReadFile(read_end.get(), buffer, sizeof(buffer), &n, nullptr) && n > 0)
-      run.output.append(buffer, n);
-  }
-  ::GetExitCodeProcess(process.get(), &run.exit_code);
-  // Line ends as Wine's console layer may leave them.
-  std::string plain;
-  for (char c : run.output)
-    if (c != '\r') plain.push_back(c);
-  run.output = plain;
-  return run;
+  return zu::test::RunCaptured(zu::test::PageHost(), arguments);
 }
 
 // The dictionary is not safe for scripting; --allow-unsafe lets it in with this.
@@ -72,9 +29,7 @@ const std::string kControlWarning =
 class PageHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    folder_ = std::wstring(temp) + L"zupagehost_test_" + std::to_wstring(::GetCurrentProcessId());
+    folder_ = zu::test::TempPath(L"zupagehost_test_" + std::to_wstring(::GetCurrentProcessId()));
     ::CreateDirectoryW(folder_.c_str(), nullptr);
   }
   void TearDown() override {
@@ -84,10 +39,7 @@ class PageHostTest : public ::testing::Test {
   // Writes UTF-8 text and answers the quoted path.
   std::wstring Page(const wchar_t* name, const std::string& text) {
     std::wstring path = folder_ + L"\\" + name;
-    zu::UniqueFile f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    ::WriteFile(f.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    zu::test::WriteFileBytes(path, text);
     files_.push_back(path);
     return L"\"" + path + L"\"";
   }
@@ -104,10 +56,10 @@ class PageHostTest : public ::testing::Test {
 
 TEST_F(PageHostTest, BadArgumentsAndMissingPages) {
   HostRun r = RunPageHost(L"");
-  EXPECT_EQ(r.exit_code, 2u);
+  EXPECT_EQ(r.code, 2u);
   EXPECT_NE(r.output.find("usage: ZUPageHost"), std::string::npos) << r.output;
   r = RunPageHost(L"C:\\no\\such\\page.htm");
-  EXPECT_EQ(r.exit_code, 2u);
+  EXPECT_EQ(r.code, 2u);
   EXPECT_NE(r.output.find("cannot read"), std::string::npos) << r.output;
 }
 
@@ -120,19 +72,19 @@ TEST_F(PageHostTest, ScriptEchoesAndCreatesObjects) {
       "host.Echo(zuax.Item('k') + ', ' + d.Count);\n"
       "host.Echo('refresh ' + host.RefreshCount);\n"
       "host.Echo();\n");
-  EXPECT_EQ(r.exit_code, 0u) << r.output;
+  EXPECT_EQ(r.code, 0u) << r.output;
   EXPECT_EQ(r.output, kControlWarning + "hello object\nfrom the item, 2\nrefresh 0\n\n");
 }
 
 TEST_F(PageHostTest, FailPrintsAndSetsTheExitCode) {
   HostRun r = Script("host.Fail('requirement not met');\nhost.Echo('still running');\n");
-  EXPECT_EQ(r.exit_code, 1u);
+  EXPECT_EQ(r.code, 1u);
   EXPECT_EQ(r.output, kControlWarning + "requirement not met\nstill running\n");
 }
 
 TEST_F(PageHostTest, ScriptErrorsCarryTheirLine) {
   HostRun r = Script("host.Echo('one');\n\nthrow new Error('boom');\nhost.Echo('never');\n");
-  EXPECT_EQ(r.exit_code, 1u);
+  EXPECT_EQ(r.code, 1u);
   EXPECT_NE(r.output.find("one\n"), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("never"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("script.js(3): script error"), std::string::npos) << r.output;
@@ -141,7 +93,7 @@ TEST_F(PageHostTest, ScriptErrorsCarryTheirLine) {
 TEST_F(PageHostTest, ScriptControlThatCannotBeCreated) {
   HostRun r = RunPageHost(L"--clsid {0BADC0DE-0000-4000-8000-000000000001} " +
                       Page(L"none.js", "host.Echo('ran');\n"));
-  EXPECT_EQ(r.exit_code, 1u);
+  EXPECT_EQ(r.code, 1u);
   EXPECT_NE(r.output.find("cannot create the control {0BADC0DE"), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("ran"), std::string::npos) << r.output;
 }
@@ -159,7 +111,7 @@ TEST_F(PageHostTest, PageRunsInDocumentOrder) {
       "</script>\n"
       "<script type=\"text/javascript\">host.Echo('3 ' + dict.Count);</script>\n"
       "</body></html>\n"));
-  EXPECT_EQ(r.exit_code, 0u) << r.output;
+  EXPECT_EQ(r.code, 0u) << r.output;
   // --allow-unsafe lets the object in, but says so where it is created.
   EXPECT_EQ(r.output, "1 undefined\nwarning: object dict {EE09B103-97E0-11CF-978F-00A02463E06F}"
                       " is not marked safe for scripting\n2 y\n3 1\n");
@@ -174,7 +126,7 @@ TEST_F(PageHostTest, AnErrorInOneBlockFailsThePageButNotTheNextBlock) {
       "</script>\n"
       "<script type=\"text/javascript\">host.Echo('b');</script>\n"
       "</body></html>\n"));
-  EXPECT_EQ(r.exit_code, 1u);
+  EXPECT_EQ(r.code, 1u);
   EXPECT_NE(r.output.find("a\n"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("b\n"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("errors.htm(4): script error"), std::string::npos) << r.output;
@@ -182,7 +134,7 @@ TEST_F(PageHostTest, AnErrorInOneBlockFailsThePageButNotTheNextBlock) {
 
 TEST_F(PageHostTest, BrokenPagesAndObjects) {
   HostRun r = RunPageHost(Page(L"broken.htm", "<html>\n<script>host.Echo('x');\n</html>\n"));
-  EXPECT_EQ(r.exit_code, 1u);
+  EXPECT_EQ(r.code, 1u);
   EXPECT_NE(r.output.find("broken.htm(2): <script> without </script>"), std::string::npos)
       << r.output;
   EXPECT_EQ(r.output.find("x\n"), std::string::npos);
@@ -193,7 +145,7 @@ TEST_F(PageHostTest, ObjectsNotMarkedSafeAreRefusedAsABrowserWould) {
       "<script type=\"text/javascript\">host.Echo('before');</script>\n"
       "<object id=\"dict\" classid=\"clsid:EE09B103-97E0-11CF-978F-00A02463E06F\"></object>\n"
       "<script type=\"text/javascript\">host.Echo('after');</script>\n"));
-  EXPECT_EQ(r.exit_code, 1u);
+  EXPECT_EQ(r.code, 1u);
   EXPECT_NE(r.output.find("before\n"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("object dict {EE09B103-97E0-11CF-978F-00A02463E06F} is not marked safe"),
             std::string::npos)
@@ -214,13 +166,13 @@ const char kServedPage[] =
     "</script></body></html>\n";
 
 TEST_F(PageHostTest, AWebAddressIsFetchedAndRunWithItsAddress) {
-  zu_test::LoopbackHttpServer server({{"/zefo/support.html?x=1", zu_test::LoopbackHttpServer::Reply::With(200, kServedPage)},
-                                      {"/gone.html", zu_test::LoopbackHttpServer::Reply::With(404, "no")}});
+  zu::test::LoopbackHttpServer server({{"/zefo/support.html?x=1", zu::test::LoopbackHttpServer::Reply::With(200, kServedPage)},
+                                      {"/gone.html", zu::test::LoopbackHttpServer::Reply::With(404, "no")}});
   ASSERT_TRUE(server.ok());
   const std::wstring address = server.Url("/zefo/support.html?x=1");
   const std::string a(address.begin(), address.end());
   HostRun r = RunPageHost(L"--allow-unsafe --close-after-run " + address);
-  EXPECT_EQ(r.exit_code, 0u) << r.output;
+  EXPECT_EQ(r.code, 0u) << r.output;
   // (A line end written by writeln is white space in the page, as in a browser.)
   EXPECT_EQ(r.output, "warning: object dict {EE09B103-97E0-11CF-978F-00A02463E06F} is not marked "
                       "safe for scripting\nUpdates\nhref " + a + "\nURL " + a +
@@ -231,19 +183,19 @@ TEST_F(PageHostTest, AWebAddressIsFetchedAndRunWithItsAddress) {
 
   // What a browser cannot load is a failed run.
   r = RunPageHost(L"--close-after-run " + server.Url("/gone.html"));
-  EXPECT_EQ(r.exit_code, 1u);
+  EXPECT_EQ(r.code, 1u);
   EXPECT_NE(r.output.find("answered HTTP 404"), std::string::npos) << r.output;
   server.Stop();
   r = RunPageHost(L"--close-after-run " + address);
-  EXPECT_EQ(r.exit_code, 1u);
+  EXPECT_EQ(r.code, 1u);
   EXPECT_NE(r.output.find("no answer from"), std::string::npos) << r.output;
 }
 
 TEST_F(PageHostTest, TheBrowserWindowShowsThePageUntilItIsClosed) {
-  zu_test::LoopbackHttpServer server(
-      {{"/support.html", zu_test::LoopbackHttpServer::Reply::With(200, kServedPage)}});
+  zu::test::LoopbackHttpServer server(
+      {{"/support.html", zu::test::LoopbackHttpServer::Reply::With(200, kServedPage)}});
   ASSERT_TRUE(server.ok());
-  std::wstring command = L"\"" + ExeFolder() + L"ZUPageHost.exe\" --allow-unsafe " + server.Url("/support.html");
+  std::wstring command = L"\"" + zu::test::PageHost() + L"\" --allow-unsafe " + server.Url("/support.html");
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};

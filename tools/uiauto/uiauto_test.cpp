@@ -17,8 +17,10 @@ using std::min;
 #include <thread>
 #include <vector>
 
-#include "common/framework/handle.h"
+#include "tests/support/files.h"
+#include "tests/support/process.h"
 #include "tests/support/text.h"
+#include "tests/support/windows.h"
 
 namespace zu::ui {
 namespace {
@@ -418,13 +420,7 @@ class ColourWindow {
     hwnd_ = ::CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"colour", WS_POPUP | WS_VISIBLE,
                               x, y, w, h, nullptr, nullptr, wc.hInstance, nullptr);
     ::UpdateWindow(hwnd_);
-    // Let the display catch up with the painting.
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < 500) {
-      MSG msg;
-      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-      ::Sleep(20);
-    }
+    zu::test::PumpMessages(500);  // the display catches up with the painting
   }
   ~ColourWindow() {
     ::DestroyWindow(hwnd_);
@@ -438,22 +434,7 @@ class ColourWindow {
   HWND hwnd_ = nullptr;
 };
 
-std::wstring TempPath(const wchar_t* name) {
-  wchar_t dir[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, dir);
-  return std::wstring(dir) + name;
-}
-
-std::string ReadBytes(const std::wstring& path, size_t max) {
-  UniqueFile f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             0, nullptr));
-  if (!f) return {};
-  std::string bytes(max, '\0');
-  DWORD n = 0;
-  ::ReadFile(f.get(), bytes.data(), static_cast<DWORD>(max), &n, nullptr);
-  bytes.resize(n);
-  return bytes;
-}
+using zu::test::TempPath;
 
 uint32_t BigEndian(const std::string& b, size_t at) {
   return (uint32_t(uint8_t(b[at])) << 24) | (uint32_t(uint8_t(b[at + 1])) << 16) |
@@ -462,7 +443,7 @@ uint32_t BigEndian(const std::string& b, size_t at) {
 
 // Checks the file is a PNG of the whole screen showing the colour window.
 void ExpectScreenshot(const std::wstring& path, const RECT& window) {
-  const std::string head = ReadBytes(path, 24);
+  const std::string head = zu::test::ReadFileBytes(path).substr(0, 24);
   ASSERT_EQ(head.size(), 24u);
   EXPECT_EQ(head.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
   EXPECT_EQ(head.substr(12, 4), "IHDR");
@@ -502,41 +483,15 @@ TEST(UiAuto, ScreenshotIsAPngOfTheScreen) {
   EXPECT_FALSE(SaveScreenshot(TempPath(L"no such folder\\x.png")));
 }
 
-// zuui.exe beside this test; its standard output and exit code.
+// zuui.exe beside this test: its output and exit code.
 struct ZuuiRun {
   std::string out;
-  DWORD code = 0xFFFFFFFF;
+  std::optional<DWORD> code;
 };
 
 ZuuiRun RunZuui(const std::wstring& args) {
-  ZuuiRun run;
-  wchar_t self[MAX_PATH];
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring exe(self);
-  exe = exe.substr(0, exe.find_last_of(L'\\')) + L"\\zuui.exe";
-  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-  HANDLE r = nullptr, w = nullptr;
-  if (!::CreatePipe(&r, &w, &sa, 0)) return run;
-  UniqueHandle read(r), write(w);
-  ::SetHandleInformation(read.get(), HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = write.get();
-  si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-  PROCESS_INFORMATION pi{};
-  std::wstring cmd = L"\"" + exe + L"\" " + args;
-  if (!::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
-                        &pi))
-    return run;
-  UniqueHandle process(pi.hProcess), thread(pi.hThread);
-  write.reset();
-  char buf[4096];
-  DWORD n = 0;
-  while (::ReadFile(read.get(), buf, sizeof(buf), &n, nullptr) && n > 0) run.out.append(buf, n);
-  if (::WaitForSingleObject(process.get(), 60000) == WAIT_OBJECT_0)
-    ::GetExitCodeProcess(process.get(), &run.code);
-  return run;
+  const zu::test::RunResult r = zu::test::RunCaptured(zu::test::BinDir() + L"\\zuui.exe", args, 60000);
+  return {r.output, r.code};
 }
 
 using zu::test::Utf8;

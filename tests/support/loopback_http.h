@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-namespace zu_test {
+namespace zu::test {
 
 class LoopbackHttpServer {
  public:
@@ -68,4 +68,19 @@ class LoopbackHttpServer {
   std::thread thread_;
 };
 
-}  // namespace zu_test
+// Bodies by path that a test changes while a server answers from them (on
+// its own thread); any other path is 404:
+//   ServedFiles files;
+//   LoopbackHttpServer server{[&](const auto& r) { return files.Reply(r); }};
+class ServedFiles {
+ public:
+  void Put(const std::string& path, std::string body);
+  void Remove(const std::string& path);
+  LoopbackHttpServer::Reply Reply(const LoopbackHttpServer::Request& request) const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::map<std::string, std::string> bodies_;
+};
+
+}  // namespace zu::test

@@ -1,10 +1,10 @@
-#include "tests/loopback_http.h"
+#include "tests/support/loopback_http.h"
 
 #include <ws2tcpip.h>
 
 #include <cstring>
 
-namespace zu_test {
+namespace zu::test {
 
 namespace {
 
@@ -122,4 +122,21 @@ bool LoopbackHttpServer::Answer(SOCKET s) {
   return true;
 }
 
-}  // namespace zu_test
+void ServedFiles::Put(const std::string& path, std::string body) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  bodies_[path] = std::move(body);
+}
+
+void ServedFiles::Remove(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  bodies_.erase(path);
+}
+
+LoopbackHttpServer::Reply ServedFiles::Reply(const LoopbackHttpServer::Request& request) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = bodies_.find(request.path);
+  return it == bodies_.end() ? LoopbackHttpServer::Reply::With(404, "")
+                             : LoopbackHttpServer::Reply::With(200, it->second);
+}
+
+}  // namespace zu::test
