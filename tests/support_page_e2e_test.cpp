@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 #include "tests/support/registry.h"
+#include "tests/support/engine_servers.h"
+#include "tests/support/test_pki.h"
 #include "tests/support/text.h"
 
 namespace {
@@ -39,7 +42,7 @@ const char kCatalogue[] = R"XML(<?xml version="1.0" encoding="utf-8"?>
     <driver hwid="ROOT\VEXATOUCH">2.0.*</driver>
     <spid not="1">ZU-TOUCH-21</spid>
   </update>
-  <update spid="ZU-POWER-7" name="Power manager patch 7" file="files/Power7/Power7.exe" size="20480">
+  <update spid="ZU-POWER-7" name="Power manager patch 7" file="files/Power7/Power7.exe" size="POWER_SIZE">
     <spid>ZU-APP-POWER</spid>
     <registry key="HKEY_LOCAL_MACHINE\SOFTWARE\ZUTest\SupportPage" name="Level">2</registry>
     <file path="%WINDIR%\system32\kernel32.dll">*</file>
@@ -75,6 +78,17 @@ const char kCatalogue[] = R"XML(<?xml version="1.0" encoding="utf-8"?>
 </catalogue>
 )XML";
 
+// The update the catalogue offers to run: the engine's test installer,
+// signed by the test PKI's "Vexa Corporation".
+std::string PowerInstaller() { return zu::test::ReadFileBytes(zu::test::SignedInstaller(L"vexa.exe")); }
+
+std::string Catalogue() {
+  std::string text = kCatalogue;
+  const std::string size = std::to_string(PowerInstaller().size());
+  text.replace(text.find("POWER_SIZE"), 10, size);
+  return text;
+}
+
 std::string ReadSiteFile(const wchar_t* name) {
   return zu::test::ReadFileBytes(zu::test::BinDir() + L"\\site\\" + name);
 }
@@ -87,9 +101,11 @@ zu::test::LoopbackHttpServer::Reply Site(const zu::test::LoopbackHttpServer::Req
   const std::string& address = request.path;
   if (address.compare(0, 7, "http://") != 0) return Reply::With(400, "not through a proxy");
   const size_t slash = address.find('/', 7);
-  const std::string path = slash == std::string::npos ? "/" : address.substr(slash);
+  std::string path = slash == std::string::npos ? "/" : address.substr(slash);
+  path = path.substr(0, path.find('?'));
   if (path == "/zefo/support.html") return Reply::With(200, ReadSiteFile(L"support.html"));
-  if (path == "/zefo/catalogue.xml") return Reply::With(200, kCatalogue);
+  if (path == "/zefo/catalogue.xml") return Reply::With(200, Catalogue());
+  if (path == "/zefo/files/Power7/Power7.exe") return Reply::With(200, PowerInstaller());
   return Reply::With(404, "not found");
 }
 
@@ -138,6 +154,11 @@ class SupportPageE2E : public ::testing::Test {
   zu::test::MadeUpDevices devices_;
 };
 
+// As the page rounds it.
+std::string PowerKb() {
+  return std::to_string(static_cast<long long>(PowerInstaller().size() / 1024.0 + 0.5)) + " KB";
+}
+
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   size_t start = 0;
@@ -175,7 +196,7 @@ TEST_F(SupportPageE2E, ListsWhatAppliesToThisPcAndWhyTheRestDoesNot) {
       "ZEFO Update control | " + std::string(ZU_TEST_VERSION),
       "Updates for this PC",
       "[x] Touch pad driver 2.1 (ZU-TOUCH-21), 40 KB",
-      "[x] Power manager patch 7 (ZU-POWER-7), 20 KB",
+      "[x] Power manager patch 7 (ZU-POWER-7), " + PowerKb(),
       "[Install the checked updates]",
       "Other updates",
       "- Audio driver 3.2 (ZU-AUDIO-32): not for this PC, driver 3.0.*",
@@ -197,6 +218,57 @@ TEST_F(SupportPageE2E, ListsWhatAppliesToThisPcAndWhyTheRestDoesNot) {
   for (const auto& request : server_.requests()) asked.push_back(request.path);
   EXPECT_EQ(asked, (std::vector<std::string>{"http://support.vexa.example:80/zefo/support.html",
                                              "http://support.vexa.example:80/zefo/catalogue.xml"}));
+}
+
+TEST_F(SupportPageE2E, UnattendedItInstallsTheCheckedUpdatesAndTheReloadShowsTheRun) {
+  const std::wstring update_folder = L"C:\\Update";
+  ::CreateDirectoryW(update_folder.c_str(), nullptr);
+  zu::test::FileSnapshot uncheck(update_folder + L"\\UncheckItem.dat");
+  zu::test::FileSnapshot patch_list(update_folder + L"\\PatchList.dat");
+  zu::test::KeySnapshot flags(HKEY_LOCAL_MACHINE, L"Software\\Vexa Corporation\\ZEFO Update");
+  zu::test::KeySnapshot desktop(HKEY_CURRENT_USER, L"Control Panel\\Desktop");
+  zu::test::TrustedRoot root(zu::test::TestRootCertificate());
+  ASSERT_TRUE(root.ok());
+  // The user un-checked the touch pad driver on an earlier visit.
+  zu::test::WriteFileBytes(update_folder + L"\\UncheckItem.dat", "[UncheckItem]\r\nZU-TOUCH-21=1\r\n");
+  ::DeleteFileW((update_folder + L"\\PatchList.dat").c_str());
+
+  const zu::test::RunResult r = Browse(std::wstring(kPage) + L"?install=checked");
+  const std::wstring module = update_folder + L"\\Power7\\Power7.exe";
+  const bool downloaded = zu::test::FileExists(module);
+  ::DeleteFileW(module.c_str());
+  ::RemoveDirectoryW((update_folder + L"\\Power7").c_str());
+
+  EXPECT_EQ(r.code, 0u) << r.output;
+  EXPECT_TRUE(downloaded);
+  const std::vector<std::string> lines = Lines(r.output);
+  auto at = [&](const std::string& line, size_t from) {
+    auto it = std::find(lines.begin() + std::min(from, lines.size()), lines.end(), line);
+    return it == lines.end() ? std::string::npos : static_cast<size_t>(it - lines.begin());
+  };
+  // First load: the un-checked update stays un-checked and only the checked
+  // one is installed; the run ends normally and the browser reloads.
+  const size_t unchecked = at("[ ] Touch pad driver 2.1 (ZU-TOUCH-21), 40 KB", 0);
+  const size_t checked = at("[x] Power manager patch 7 (ZU-POWER-7), " + PowerKb(), 0);
+  const size_t installing = at("Installing 1 update...", 0);
+  const size_t installed = at("The updates were installed.", 0);
+  ASSERT_NE(unchecked, std::string::npos) << r.output;
+  ASSERT_NE(checked, std::string::npos) << r.output;
+  ASSERT_NE(installing, std::string::npos) << r.output;
+  ASSERT_NE(installed, std::string::npos) << r.output;
+  EXPECT_LT(unchecked, checked);
+  EXPECT_LT(checked, installing);
+  EXPECT_LT(installing, installed);
+  // Second load: the run's update is listed as run, and nothing runs again.
+  const size_t reloaded = at("ZEFO Update Support", installed);
+  ASSERT_NE(reloaded, std::string::npos) << r.output;
+  EXPECT_NE(at("Installed by ZEFO Update", reloaded), std::string::npos) << r.output;
+  EXPECT_NE(at("- Power manager patch 7 (ZU-POWER-7)", reloaded), std::string::npos) << r.output;
+  EXPECT_EQ(at("Installing 1 update...", reloaded), std::string::npos) << r.output;
+  int downloads = 0;
+  for (const auto& request : server_.requests())
+    downloads += request.path.find("/zefo/files/") != std::string::npos;
+  EXPECT_EQ(downloads, 1);
 }
 
 TEST_F(SupportPageE2E, APageOutsideTheAllowListGetsNoAnswers) {
