@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/loopback_http.h"
 #include "tests/support/devices.h"
+#include "tests/support/engine_servers.h"
 #include "tests/support/files.h"
+#include "tests/support/loopback_http.h"
 #include "tests/support/process.h"
 #include "tests/support/registry.h"
-#include "tests/support/engine_servers.h"
 #include "tests/support/test_pki.h"
 #include "tests/support/text.h"
 
