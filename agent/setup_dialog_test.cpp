@@ -40,7 +40,8 @@ class OptionsDialogTest : public ::testing::Test {
   // Runs the dialog; script works it from inside its modal loop.
   INT_PTR Run(CSetupDialog& dialog, const std::function<void(HWND)>& script) {
     return zu::test::WhileModal([&] { return dialog.DoModal(nullptr); },
-                                [&] { script(dialog.hwnd()); });
+                                [&] { script(dialog.hwnd()); },
+                                [&] { return dialog.hwnd() && ::IsWindowVisible(dialog.hwnd()); });
   }
 
   zu::test::SettingsFileAside settings_;

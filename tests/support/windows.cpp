@@ -7,11 +7,15 @@ namespace {
 
 constexpr wchar_t kStandInClass[] = L"ZUTestStandIn";
 
-// The pending call of WhileModal on this thread.
+// The pending call of WhileModal on this thread, its condition and timer.
 thread_local std::function<void()> t_inside;
+thread_local std::function<bool()> t_ready;
+thread_local UINT_PTR t_timer = 0;
 
 void CALLBACK RunInside(HWND, UINT, UINT_PTR timer, DWORD) {
+  if (t_ready && !t_ready()) return;  // the timer fires again
   ::KillTimer(nullptr, timer);
+  t_timer = 0;
   std::function<void()> inside = std::exchange(t_inside, nullptr);
   if (inside) inside();
 }
@@ -59,13 +63,17 @@ void PumpMessages(DWORD ms) {
   } while (::GetTickCount() - start < ms);
 }
 
-INT_PTR WhileModal(const std::function<INT_PTR()>& modal, std::function<void()> inside) {
+INT_PTR WhileModal(const std::function<INT_PTR()>& modal, std::function<void()> inside,
+                   std::function<bool()> ready) {
   t_inside = std::move(inside);
+  t_ready = std::move(ready);
   // A thread timer: any modal loop of this thread dispatches it.
-  const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, &RunInside);
+  t_timer = ::SetTimer(nullptr, 0, 10, &RunInside);
   const INT_PTR result = modal();
-  ::KillTimer(nullptr, timer);
+  if (t_timer) ::KillTimer(nullptr, t_timer);
+  t_timer = 0;
   t_inside = nullptr;
+  t_ready = nullptr;
   return result;
 }
 

@@ -30,8 +30,11 @@ class StandInWindow {
 void PumpMessages(DWORD ms);
 
 // Runs modal (a modal dialog or message box of this thread) and calls
-// inside once from within its loop, as soon as that loop runs; answers what
-// modal answers. inside must end the modal loop, or arrange for it to end.
-INT_PTR WhileModal(const std::function<INT_PTR()>& modal, std::function<void()> inside);
+// inside once from within its loop, as soon as that loop runs and ready
+// (when given) says its window is up; answers what modal answers. inside
+// must end the modal loop, or arrange for it to end. (A window's creation
+// may dispatch timers before the window exists: ready waits that out.)
+INT_PTR WhileModal(const std::function<INT_PTR()>& modal, std::function<void()> inside,
+                   std::function<bool()> ready = {});
 
 }  // namespace zu::test
