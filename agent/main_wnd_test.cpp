@@ -4,7 +4,6 @@
 #include "agent/main_wnd.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -47,7 +46,7 @@ class MainWndTest : public ::testing::Test, public IMainWndOwner {
  protected:
   void SetUp() override {
     zu::test::ClearUserValues();
-    ::SHCreateDirectoryExW(nullptr, settings_.app_dir().c_str(), nullptr);
+    settings_.MakeFolders();
     ASSERT_TRUE(server_.ok());
     g_now = 1300000000;  // 2011-03-13
     g_balloons.clear();

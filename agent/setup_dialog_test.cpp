@@ -30,7 +30,7 @@ class OptionsDialogTest : public ::testing::Test {
  protected:
   // The information text is a rich edit control, as at the agent's start.
   static void SetUpTestSuite() { ::LoadLibraryW(L"riched20.dll"); }
-  void SetUp() override { ::CreateDirectoryW(settings_.app_dir().c_str(), nullptr); }
+  void SetUp() override { settings_.MakeFolders(); }
   static void Click(HWND dialog, int id) {
     ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
   }

@@ -1,7 +1,6 @@
 #include "agent/update_check.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <map>
 #include <vector>
@@ -30,7 +29,7 @@ class CheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
     zu::test::ClearUserValues();
-    ::SHCreateDirectoryExW(nullptr, settings_.app_dir().c_str(), nullptr);
+    settings_.MakeFolders();
     ASSERT_TRUE(server_.ok());
     base_ = server_.Url("/");
     SetOption(L"Setting", L"InfoFileURLBase", base_);

@@ -2,7 +2,6 @@
 // Changes the settings file and the agent's per-user key, and puts back
 // what it found.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -27,7 +26,7 @@ using zu::test::SetUserString;
 class ResolveInfoFileURLTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ::SHCreateDirectoryExW(nullptr, settings_.app_dir().c_str(), nullptr);
+    settings_.MakeFolders();
     DeleteUserValue(L"_Debug_InfoFileURL");
     DeleteUserValue(L"_Debug_ShowMessageBox");
   }

@@ -1,7 +1,6 @@
 #include "agent/info/my_info_file.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -56,7 +55,7 @@ class InfoFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     zu::test::ClearUserValues();
-    ::SHCreateDirectoryExW(nullptr, settings_.app_dir().c_str(), nullptr);
+    settings_.MakeFolders();
     wchar_t dir[MAX_PATH + 1] = {};
     ::GetTempPathW(MAX_PATH, dir);
     path_ = std::wstring(dir) + L"zu-infofile-" + std::to_wstring(::GetCurrentProcessId()) +

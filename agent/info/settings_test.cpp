@@ -63,7 +63,7 @@ std::wstring Joined(const std::wstring& path, const wchar_t* section) {
 // beside this executable are put back as they were.
 class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override { ::SHCreateDirectoryExW(nullptr, files_.app_dir().c_str(), nullptr); }
+  void SetUp() override { files_.MakeFolders(); }
   std::wstring Interval(int days) { return L"Interval=" + std::to_wstring(days); }
 
   SettingsFileAside files_;

@@ -43,6 +43,11 @@ SettingsFileAside::SettingsFileAside()
       file_(GetSettingsFilePath()),
       template_(GetTemplateSettingsFilePath()) {}
 
+void SettingsFileAside::MakeFolders() const {
+  ::CreateDirectoryW(vendor_dir_.c_str(), nullptr);
+  ::CreateDirectoryW(app_dir_.c_str(), nullptr);
+}
+
 void SettingsFileAside::RemoveFoldersIfEmpty() {
   ::RemoveDirectoryW(app_dir_.c_str());
   ::RemoveDirectoryW(vendor_dir_.c_str());

@@ -33,6 +33,8 @@ class SettingsFileAside {
   const std::wstring& template_path() const { return template_.path(); }
   const std::wstring& app_dir() const { return app_dir_; }
 
+  // Makes the settings folder and its parent, as a fresh profile lacks both.
+  void MakeFolders() const;
   // Removes the folders too, so the preparation has to make them.
   void RemoveFoldersIfEmpty();
 
