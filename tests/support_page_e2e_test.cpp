@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,8 @@ const char kCatalogue[] = R"XML(<?xml version="1.0" encoding="utf-8"?>
     <ram>4GB</ram>
   </update>
   <update spid="ZU-NO-FILE-ATTR" name="Entry without a file"/>
+  <control fileversion="CONTROL_VERSION" version="CONTROL_VERSION" file="files/ZUAC/ZUACSetup.exe"
+           failed="control-failed.html" size="1"/>
 </catalogue>
 )XML";
 
@@ -82,15 +85,31 @@ const char kCatalogue[] = R"XML(<?xml version="1.0" encoding="utf-8"?>
 // signed by the test PKI's "Vexa Corporation".
 std::string PowerInstaller() { return zu::test::ReadFileBytes(zu::test::SignedInstaller(L"vexa.exe")); }
 
-std::string Catalogue() {
+std::string Catalogue(const std::string& control_version) {
   std::string text = kCatalogue;
   const std::string size = std::to_string(PowerInstaller().size());
   text.replace(text.find("POWER_SIZE"), 10, size);
+  for (size_t at; (at = text.find("CONTROL_VERSION")) != std::string::npos;)
+    text.replace(at, 15, control_version);
   return text;
 }
 
 std::string ReadSiteFile(const wchar_t* name) {
   return zu::test::ReadFileBytes(zu::test::BinDir() + L"\\site\\" + name);
+}
+
+// The control the catalogue offers: set by a test before it browses.
+std::mutex control_lock;
+std::string offered_control = ZU_TEST_VERSION;
+
+std::string OfferedControl() {
+  std::lock_guard<std::mutex> hold(control_lock);
+  return offered_control;
+}
+
+void OfferControl(const std::string& version) {
+  std::lock_guard<std::mutex> hold(control_lock);
+  offered_control = version;
 }
 
 // The maker's web server seen through a proxy: requests arrive with the
@@ -104,7 +123,7 @@ zu::test::LoopbackHttpServer::Reply Site(const zu::test::LoopbackHttpServer::Req
   std::string path = slash == std::string::npos ? "/" : address.substr(slash);
   path = path.substr(0, path.find('?'));
   if (path == "/zefo/support.html") return Reply::With(200, ReadSiteFile(L"support.html"));
-  if (path == "/zefo/catalogue.xml") return Reply::With(200, Catalogue());
+  if (path == "/zefo/catalogue.xml") return Reply::With(200, Catalogue(OfferedControl()));
   if (path == "/zefo/files/Power7/Power7.exe") return Reply::With(200, PowerInstaller());
   return Reply::With(404, "not found");
 }
@@ -127,6 +146,7 @@ class SupportPageE2E : public ::testing::Test {
     ASSERT_TRUE(zu::test::SetRegString(HKEY_LOCAL_MACHINE, kScratch, L"Level", L"2"));
     ASSERT_TRUE(devices_.Add(L"0981", L"ROOT\\VEXATOUCH", L"2.0.0.5", L"3-1-2020"));
     ASSERT_TRUE(devices_.Add(L"0982", L"ROOT\\VEXAAUDIO", L"3.1.0.0", L"3-1-2021"));
+    OfferControl(ZU_TEST_VERSION);
   }
   static void SetUpTestSuite() {
     registered_ = RegSvr32(L"/s");
@@ -184,6 +204,8 @@ TEST_F(SupportPageE2E, ListsWhatAppliesToThisPcAndWhyTheRestDoesNot) {
   model = model.substr(0, model.find('('));
   while (!model.empty() && model.back() == ' ') model.pop_back();
 
+  // A newer control: "10" is after "4" as a number, not as a text.
+  OfferControl("10.0.0.0");
   const zu::test::RunResult r = Browse(kPage);
   EXPECT_EQ(r.code, 0u) << r.output;
   const std::vector<std::string> expected = {
@@ -194,6 +216,7 @@ TEST_F(SupportPageE2E, ListsWhatAppliesToThisPcAndWhyTheRestDoesNot) {
       std::string("Serial number | ") + serial,
       std::string("BIOS | ") + bios,
       "ZEFO Update control | " + std::string(ZU_TEST_VERSION),
+      "A newer ZEFO Update control (10.0.0.0) is available. [Update the control]",
       "Updates for this PC",
       "[x] Touch pad driver 2.1 (ZU-TOUCH-21), 40 KB",
       "[x] Power manager patch 7 (ZU-POWER-7), " + PowerKb(),
@@ -265,6 +288,8 @@ TEST_F(SupportPageE2E, UnattendedItInstallsTheCheckedUpdatesAndTheReloadShowsThe
   EXPECT_NE(at("Installed by ZEFO Update", reloaded), std::string::npos) << r.output;
   EXPECT_NE(at("- Power manager patch 7 (ZU-POWER-7)", reloaded), std::string::npos) << r.output;
   EXPECT_EQ(at("Installing 1 update...", reloaded), std::string::npos) << r.output;
+  // The catalogue's control is this one: nothing offered.
+  for (const std::string& line : lines) EXPECT_EQ(line.find("A newer"), std::string::npos) << line;
   int downloads = 0;
   for (const auto& request : server_.requests())
     downloads += request.path.find("/zefo/files/") != std::string::npos;
