@@ -28,6 +28,8 @@ namespace {
 
 constexpr wchar_t kActiveXMutex[] = L"Global\\ZEFO Update ActiveX Mutex";
 constexpr wchar_t kUncheckItemName[] = L"UncheckItem.dat";
+// How long "/HaltAll" waits for the agents it stopped to end.
+constexpr DWORD kHaltAllWaitMs = 10000;
 
 void DeleteSettingsFile() {
   const std::wstring path = GetSettingsFilePath();
@@ -93,7 +95,9 @@ bool CZUApp::InitInstance(const std::wstring& tail) {
       ::DeleteFileW((std::wstring(kUpdateFolder) + L"\\" + kUncheckItemName).c_str());
       return false;
     case AgentSwitch::kHaltAll:
-      observer_.RequestGlobalShutdown();
+      // Installers stop the agents before replacing or removing the
+      // program: this returns once they have ended (or after a while).
+      if (observer_.RequestGlobalShutdown()) observer_.WaitUntilNoAgentRuns(kHaltAllWaitMs);
       return false;
     case AgentSwitch::kPreInstall:
       // The installer runs this as an administrator: the update folder is

@@ -93,6 +93,18 @@ bool CObserveApp::RequestGlobalShutdown() {
   return global_event_ && ::SetEvent(global_event_.get());
 }
 
+bool CObserveApp::WaitUntilNoAgentRuns(DWORD timeout_ms) const {
+  const std::wstring marker = GlobalMutexName();
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    zu::UniqueHandle held(::OpenMutexW(SYNCHRONIZE, FALSE, marker.c_str()));
+    // Refused access means the marker is there all the same.
+    if (!held && ::GetLastError() != ERROR_ACCESS_DENIED) return true;
+    if (::GetTickCount() - start >= timeout_ms) return false;
+    ::Sleep(50);
+  }
+}
+
 bool CObserveApp::Start() {
   if (!session_mutex_) {
     session_mutex_.reset(CreateGuardedMutex(SessionMutexName()));

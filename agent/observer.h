@@ -28,6 +28,10 @@ class CObserveApp {
   bool IsObserverPresent() const;
   bool RequestSessionShutdown();  // "/Halt"
   bool RequestGlobalShutdown();   // "/HaltAll"
+  // Waits until no agent of any session holds the all-sessions marker, so
+  // that an installer may replace the program; at most timeout_ms. True
+  // when none does.
+  bool WaitUntilNoAgentRuns(DWORD timeout_ms) const;
 
   void SetEventSink(IObserveEvent* sink) { sink_ = sink; }
   // Takes the marker mutexes and starts the watcher; true when the session

@@ -53,6 +53,27 @@ TEST(Observer, StartMarksTheSessionUntilStopped) {
   EXPECT_FALSE(other.IsObserverPresent());
 }
 
+DWORD WINAPI StopSoon(void* observer) {
+  ::Sleep(200);
+  static_cast<CObserveApp*>(observer)->Stop();
+  return 0;
+}
+
+TEST(Observer, WaitingForAgentsEndsWhenTheLastMarkerGoes) {
+  const std::wstring name = TestName(L"wait");
+  CObserveApp installer(name);
+  EXPECT_TRUE(installer.WaitUntilNoAgentRuns(0));  // none ran
+  CObserveApp running(name);
+  running.Start();
+  const DWORD start = ::GetTickCount();
+  EXPECT_FALSE(installer.WaitUntilNoAgentRuns(300));
+  EXPECT_GE(::GetTickCount() - start, 300u);
+  // The agent ends while the installer waits.
+  zu::UniqueHandle stopper(::CreateThread(nullptr, 0, &StopSoon, &running, 0, nullptr));
+  EXPECT_TRUE(installer.WaitUntilNoAgentRuns(5000));
+  ::WaitForSingleObject(stopper.get(), 5000);
+}
+
 TEST(Observer, RequestsReachTheSinkOnce) {
   for (bool global : {false, true}) {
     const std::wstring name = TestName(global ? L"global" : L"session");

@@ -131,10 +131,21 @@ bool DeleteLogonTask(ITaskService* service) {
       task_deleted = SUCCEEDED(folder->DeleteTask(Bstr(kTaskName).get(), 0));
   }
   bool folder_deleted = false;
-  ComPtr<ITaskFolder> vendor;
-  if (Got(service->GetFolder(Bstr(L"\\VEXA").get(), vendor.put()), vendor))
-    folder_deleted = SUCCEEDED(vendor->DeleteFolder(Bstr(kTaskFolder).get(), 0));
-  return task_deleted && folder_deleted;
+  {
+    ComPtr<ITaskFolder> vendor;
+    if (Got(service->GetFolder(Bstr(L"\\VEXA").get(), vendor.put()), vendor))
+      folder_deleted = SUCCEEDED(vendor->DeleteFolder(Bstr(kTaskFolder).get(), 0));
+  }
+  // The vendor folder was made for this task when it was missing; it goes
+  // too unless another program's tasks or folders are in it, which the
+  // scheduler refuses to delete.
+  bool vendor_done = false;
+  ComPtr<ITaskFolder> root;
+  if (Got(service->GetFolder(Bstr(L"\\").get(), root.put()), root)) {
+    const HRESULT hr = root->DeleteFolder(Bstr(L"VEXA").get(), 0);
+    vendor_done = SUCCEEDED(hr) || hr == HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY);
+  }
+  return task_deleted && folder_deleted && vendor_done;
 }
 
 bool ReadLogonTaskArguments(ITaskService* service, std::wstring* arguments) {

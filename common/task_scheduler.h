@@ -32,8 +32,9 @@ inline constexpr wchar_t kUsersGroupSid[] = L"S-1-5-32-545";
 // that fails.
 bool RegisterLogonTask(ITaskService* service, const std::wstring& path,
                        const std::wstring& arguments);
-// Deletes the task and then its folder, each attempted whatever the other
-// did. True only when both were deleted.
+// Deletes the task, then its folder, then the vendor folder "\\VEXA" unless
+// something else is in it; each attempted whatever the others did. True
+// only when all of ours is gone.
 bool DeleteLogonTask(ITaskService* service);
 // The arguments of the task's first action, which must be an exec action.
 bool ReadLogonTaskArguments(ITaskService* service, std::wstring* arguments);

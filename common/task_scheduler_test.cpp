@@ -137,6 +137,14 @@ TEST(DeleteLogonTaskTest, DeletesTaskThenItsFolderAndKeepsTheVendorFolder) {
   EXPECT_TRUE(s.tasks.count(L"\\VEXA\\Other") == 1);
   // Nothing left to delete.
   EXPECT_FALSE(Delete(&s));
+
+  // Without anything else in it, the vendor folder goes as well.
+  FakeScheduler alone;
+  ASSERT_TRUE(Register(&alone, L"/Stationary"));
+  EXPECT_TRUE(Delete(&alone));
+  EXPECT_FALSE(alone.HasFolder(kFolder));
+  EXPECT_FALSE(alone.HasFolder(L"\\VEXA"));
+  EXPECT_TRUE(alone.tasks.empty());
 }
 
 TEST(DeleteLogonTaskTest, FolderIsRemovedEvenWhenTheTaskIsMissing) {

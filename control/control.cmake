@@ -14,7 +14,6 @@ add_custom_command(
   COMMENT "widl: ZUAXLib type library and header"
   VERBATIM)
 add_custom_target(zuax_typelib DEPENDS ${ZUAX_GEN}/zuax.tlb ${ZUAX_GEN}/zuax_h.h)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/zuac_version.h.in ${ZUAX_GEN}/zuac_version.h @ONLY)
 
 add_library(zuaxctrl STATIC
   ${CMAKE_CURRENT_LIST_DIR}/class_factory.cpp

@@ -259,6 +259,10 @@ TEST_F(AgentTest, HaltStopsTheSessionAgentAndHaltAllEvery) {
 
   agent = StartResident();
   ASSERT_TRUE(zu::test::RunAgentToEnd(L"/haltall"));
+  // It returns once the agents have ended, so that an installer can
+  // replace the program right after it.
+  zu::UniqueHandle marker(::OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\ZEFO Update-MutexAll"));
+  EXPECT_FALSE(marker);
   EXPECT_TRUE(agent.WaitExit(10000));
 
   // "/HaltAll" never starts an agent.

@@ -139,7 +139,11 @@ TEST_F(OptionsTest, TheStoredOptionSetsTheBoxesAndOkKeepsIt) {
     EXPECT_TRUE(Control(options, kAutoCheck).enabled);
     EXPECT_EQ(c.suppress, Control(options, kSuppress).check);
     EXPECT_EQ(c.suppress_enabled, Control(options, kSuppress).enabled);
-    EXPECT_EQ(L"ZEFO Update Version 4.0.0.1\r\nCopyright (C) Vexa Corporation",
+    // The version line is the installed Version.txt's first line.
+    const std::string version = zu::test::ReadFileBytes(zu::test::InstallDir() + L"\\Version.txt");
+    const std::string first = version.substr(0, version.find_first_of("\r\n"));
+    EXPECT_EQ(L"ZEFO Update Version " + std::wstring(first.begin(), first.end()) +
+                  L"\r\nCopyright (C) Vexa Corporation",
               Control(options, kVersion).text);
 
     // OK without changes asks nothing and keeps what was stored.

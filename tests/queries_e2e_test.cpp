@@ -16,6 +16,7 @@
 #include "common/framework/device_info.h"
 #include "common/framework/handle.h"
 #include "common/wmi_query.h"
+#include "tests/support/devices.h"
 #include "tests/support/files.h"
 #include "tests/support/lab.h"
 #include "tests/support/process.h"
@@ -246,72 +247,7 @@ TEST_F(QueriesE2E, RefusedPageOnThePageHost) {
 
 // --- Drivers, files, version texts, registry searches and drives -----------------
 
-const wchar_t kSystemClassText[] = L"{4d36e97d-e325-11ce-bfc1-08002be10318}";
-const GUID kSystemClass = {0x4d36e97d, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
-const wchar_t kEnumRoot[] = L"SYSTEM\\CurrentControlSet\\Enum\\ROOT\\SYSTEM\\";
-const wchar_t kClassRoot[] = L"SYSTEM\\CurrentControlSet\\Control\\Class\\";
 const wchar_t kVersionPath[] = L"SOFTWARE\\Vexa Corporation\\Shared Info\\VersionPath\\";
-
-// Devices of the System class made up for a test, as the platform notes
-// describe: registered through SetupAPI with a hardware ID, their "Driver"
-// value written beside them, and a driver key holding the given values.
-// All removed again.
-class MadeUpDevices {
- public:
-  ~MadeUpDevices() {
-    for (const std::wstring& n : numbers_) {
-      ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (kEnumRoot + n).c_str());
-      ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, (kEnumRoot + n).c_str());
-      ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (kClassRoot + std::wstring(kSystemClassText) + L"\\" + n).c_str());
-      ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, (kClassRoot + std::wstring(kSystemClassText) + L"\\" + n).c_str());
-    }
-  }
-  // A driver key only when version or date is given; a date of REG_DWORD
-  // type when dword_date.
-  bool Add(const std::wstring& number, const std::wstring& hwid, const wchar_t* version,
-           const wchar_t* date, bool dword_date = false) {
-    numbers_.push_back(number);
-    zu::UniqueDevInfo set(::SetupDiCreateDeviceInfoList(&kSystemClass, nullptr));
-    SP_DEVINFO_DATA device{};
-    device.cbSize = sizeof(device);
-    const std::wstring ids = hwid + L'\0' + L'\0';
-    if (!set ||
-        !::SetupDiCreateDeviceInfoW(set.get(), (L"ROOT\\SYSTEM\\" + number).c_str(), &kSystemClass,
-                                    nullptr, nullptr, 0, &device) ||
-        !::SetupDiSetDeviceRegistryPropertyW(set.get(), &device, SPDRP_HARDWAREID,
-                                             reinterpret_cast<const BYTE*>(ids.data()),
-                                             static_cast<DWORD>(ids.size() * sizeof(wchar_t))) ||
-        !::SetupDiRegisterDeviceInfo(set.get(), &device, 0, nullptr, nullptr, nullptr))
-      return false;
-    if (!version && !date) return true;
-    const std::wstring driver = std::wstring(kSystemClassText) + L"\\" + number;
-    const std::wstring key = kClassRoot + driver;
-    if (!zu::test::SetRegString(HKEY_LOCAL_MACHINE, kEnumRoot + number, L"Driver", driver)) return false;
-    if (version && !zu::test::SetRegString(HKEY_LOCAL_MACHINE, key, L"DriverVersion", version))
-      return false;
-    if (date && !dword_date && !zu::test::SetRegString(HKEY_LOCAL_MACHINE, key, L"DriverDate", date))
-      return false;
-    if (dword_date && !zu::test::SetRegDword(HKEY_LOCAL_MACHINE, key, L"DriverDate", 20080715))
-      return false;
-    return true;
-  }
-  // The instance numbers of the present devices in SetupAPI's order.
-  static std::vector<std::wstring> PresentOrder() {
-    std::vector<std::wstring> order;
-    zu::UniqueDevInfo set(
-        ::SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT));
-    SP_DEVINFO_DATA device{};
-    device.cbSize = sizeof(device);
-    for (DWORD i = 0; set && ::SetupDiEnumDeviceInfo(set.get(), i, &device); ++i) {
-      wchar_t id[512] = {};
-      if (::SetupDiGetDeviceInstanceIdW(set.get(), &device, id, 512, nullptr)) order.push_back(id);
-    }
-    return order;
-  }
-
- private:
-  std::vector<std::wstring> numbers_;
-};
 
 // A JScript variable holding a text.
 std::string JsVar(const char* name, const std::wstring& value) {
@@ -320,13 +256,13 @@ std::string JsVar(const char* name, const std::wstring& value) {
 
 TEST_F(QueriesE2E, DriversOfMadeUpDevices) {
   WriteDebug("[General]\r\nIgnoreURLCheck=1\r\n");
-  MadeUpDevices devices;
+  zu::test::MadeUpDevices devices;
   ASSERT_TRUE(devices.Add(L"9901", L"ZUTEST\\DEV_SHARED", L"1.2.3.0", L"7-15-2008"));
   ASSERT_TRUE(devices.Add(L"9902", L"ZUTEST\\DEV_SHARED", L"2.0.0.0", L"1-1-2009"));
   ASSERT_TRUE(devices.Add(L"9903", L"ZUTEST\\DEV_NODRIVER", nullptr, nullptr));
   ASSERT_TRUE(devices.Add(L"9904", L"ZUTEST\\DEV_DWORD", L"4.0.0.0", nullptr, true));
   // Both devices with the shared ID are present; the later one decides.
-  const std::vector<std::wstring> order = MadeUpDevices::PresentOrder();
+  const std::vector<std::wstring> order = zu::test::MadeUpDevices::PresentOrder();
   const auto first = std::find(order.begin(), order.end(), L"ROOT\\SYSTEM\\9901");
   const auto second = std::find(order.begin(), order.end(), L"ROOT\\SYSTEM\\9902");
   ASSERT_TRUE(first != order.end() && second != order.end()) << "made-up devices not present";

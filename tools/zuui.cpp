@@ -138,6 +138,12 @@ int Run(const CliCommand& cmd) {
       return Press(cmd, top);
     case Verb::kCheck:
       return Check(cmd, top);
+    case Verb::kClose:
+      // As the user's click on the window's close box, then gone.
+      ::PostMessageW(top, WM_CLOSE, 0, 0);
+      if (zu::ui::WaitForWindowGone(top, cmd.timeout_ms)) return kOk;
+      Err(L"zuui: the window stayed open");
+      return kNotFound;
     default:
       return kBadArgs;
   }

@@ -1,30 +1,44 @@
 #!/usr/bin/env python3
-"""A stand-in for the maker's server, for the demo: every information file
-asked for under /info/ gets the sample file; /support.html is the support
-page. Each request's path and user agent go to the log, one per line.
+"""The maker's web servers for the demo, reached as a proxy: the lab PC's
+Internet settings name this server as their proxy, so every request comes
+with the whole address and the programs see the maker's real host names.
 
-    maker_server.py PORT SAMPLE_XML LOG
+    maker_server.py HOST PORT SITE_DIR LOG
+
+  http://update.vexa.example/zefo/info/<MODEL>.xml  SITE_DIR/info.xml, for any model
+  http://support.vexa.example/zefo/<path>           SITE_DIR/<path>
+Anything else is 404. Each request goes to LOG as "address<TAB>user agent".
 """
 import http.server
+import os
 import sys
+import urllib.parse
 
-port, sample, log = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+host, port, site, log = sys.argv[1], int(sys.argv[2]), os.path.realpath(sys.argv[3]), sys.argv[4]
+KINDS = {".xml": "text/xml", ".html": "text/html", ".exe": "application/octet-stream"}
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         with open(log, "a", encoding="utf-8") as f:
             f.write(f"{self.path}\t{self.headers.get('User-Agent', '')}\n")
-        if self.path.startswith("/info/") and self.path.endswith(".xml"):
-            with open(sample, "rb") as f:
-                body, kind = f.read(), "text/xml"
-        elif self.path == "/support.html":
-            body, kind = b"<html><body>ZEFO support</body></html>", "text/html"
-        else:
+        address = urllib.parse.urlsplit(self.path)
+        path = urllib.parse.unquote(address.path)
+        name = None
+        if address.hostname == "update.vexa.example" and path.startswith("/zefo/info/") \
+                and path.endswith(".xml"):
+            name = os.path.join(site, "info.xml")
+        elif address.hostname == "support.vexa.example" and path.startswith("/zefo/"):
+            name = os.path.realpath(os.path.join(site, path[len("/zefo/"):]))
+            if not name.startswith(site + os.sep):
+                name = None
+        if not name or not os.path.isfile(name):
             self.send_error(404)
             return
+        with open(name, "rb") as f:
+            body = f.read()
         self.send_response(200)
-        self.send_header("Content-Type", kind)
+        self.send_header("Content-Type", KINDS.get(os.path.splitext(name)[1], "text/plain"))
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
@@ -33,4 +47,4 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
 
 
-http.server.HTTPServer(("127.0.0.1", port), Handler).serve_forever()
+http.server.ThreadingHTTPServer((host, port), Handler).serve_forever()

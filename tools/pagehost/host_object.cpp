@@ -28,24 +28,28 @@ void WriteLine(DWORD which, const std::wstring& text) {
 // The first argument as text; no argument prints an empty line.
 std::wstring ArgumentText(const DISPPARAMS* params) {
   if (!params || params->cArgs == 0) return L"";
+  // Arguments arrive last first.
+  return VariantText(params->rgvarg[params->cArgs - 1]);
+}
+
+}  // namespace
+
+std::wstring VariantText(const VARIANT& value) {
   VARIANT text;
   ::VariantInit(&text);
-  // Arguments arrive last first.
-  VARIANT* arg = &params->rgvarg[params->cArgs - 1];
   std::wstring out;
-  if (SUCCEEDED(::VariantChangeType(&text, arg, VARIANT_ALPHABOOL, VT_BSTR)) && text.bstrVal)
+  if (SUCCEEDED(::VariantChangeType(&text, const_cast<VARIANT*>(&value), VARIANT_ALPHABOOL, VT_BSTR)) &&
+      text.bstrVal)
     out.assign(text.bstrVal, ::SysStringLen(text.bstrVal));
-  else if (V_VT(arg) == VT_NULL)
+  else if (V_VT(&value) == VT_NULL)
     out = L"null";
-  else if (V_VT(arg) == VT_EMPTY)
+  else if (V_VT(&value) == VT_EMPTY)
     out = L"undefined";
   else
     out = L"[object]";
   ::VariantClear(&text);
   return out;
 }
-
-}  // namespace
 
 void PrintLine(const std::wstring& text) { WriteLine(STD_OUTPUT_HANDLE, text); }
 void PrintError(const std::wstring& text) { WriteLine(STD_ERROR_HANDLE, text); }

@@ -32,8 +32,9 @@ struct Tag {
   }
 };
 
-// Character references a page may use in attribute values.
-std::wstring DecodeReferences(const std::wstring& s) {
+}  // namespace
+
+std::wstring DecodeCharacterReferences(const std::wstring& s) {
   std::wstring out;
   for (size_t i = 0; i < s.size(); ++i) {
     if (s[i] != L'&') {
@@ -52,6 +53,7 @@ std::wstring DecodeReferences(const std::wstring& s) {
     else if (name == L"gt") c = L'>';
     else if (name == L"quot") c = L'"';
     else if (name == L"apos") c = L'\'';
+    else if (name == L"nbsp") c = L' ';
     else if (name.size() > 1 && name[0] == L'#') {
       bool hex = name[1] == L'x' || name[1] == L'X';
       std::wstring digits = name.substr(hex ? 2 : 1);
@@ -73,6 +75,8 @@ std::wstring DecodeReferences(const std::wstring& s) {
   }
   return out;
 }
+
+namespace {
 
 class Parser {
  public:
@@ -208,7 +212,7 @@ class Parser {
           Fail(L"attribute " + name + L" given twice", tag->line);
           return false;
         }
-      tag->attributes.emplace_back(name, DecodeReferences(value));
+      tag->attributes.emplace_back(name, DecodeCharacterReferences(value));
     }
   }
 

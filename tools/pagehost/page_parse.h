@@ -31,6 +31,11 @@ struct PageParse {
 
 PageParse ParsePage(const std::wstring& html);
 
+// The text with the character references a page may use ("&amp;", "&lt;",
+// "&gt;", "&quot;", "&apos;", "&nbsp;", "&#N;", "&#xN;") replaced; anything
+// else that looks like one stays as it is.
+std::wstring DecodeCharacterReferences(const std::wstring& text);
+
 // "{...}" from a class id text with or without braces; empty when it is not
 // a well-formed GUID.
 std::wstring NormalizeClassId(const std::wstring& text);

@@ -14,7 +14,31 @@ bool EndsWithIgnoringCase(const std::wstring& s, const std::wstring& tail) {
   return true;
 }
 
+bool StartsWithIgnoringCase(const std::wstring& s, const std::wstring& head) {
+  if (s.size() < head.size()) return false;
+  for (size_t i = 0; i < head.size(); ++i) {
+    wchar_t c = s[i];
+    if (c >= L'A' && c <= L'Z') c += L'a' - L'A';
+    if (c != head[i]) return false;
+  }
+  return true;
+}
+
+// The path of an address, without its query and fragment.
+std::wstring AddressPath(const std::wstring& address) {
+  size_t host = address.find(L"//");
+  size_t path = address.find(L'/', host == std::wstring::npos ? 0 : host + 2);
+  if (path == std::wstring::npos) return L"/";
+  size_t end = address.find_first_of(L"?#", path);
+  return address.substr(path, end == std::wstring::npos ? std::wstring::npos : end - path);
+}
+
 }  // namespace
+
+bool IsWebAddress(const std::wstring& text) {
+  return (StartsWithIgnoringCase(text, L"http://") && text.size() > 7) ||
+         (StartsWithIgnoringCase(text, L"https://") && text.size() > 8);
+}
 
 PageHostArgsResult ParsePageHostArgs(const std::vector<std::wstring>& args) {
   PageHostArgs out;
@@ -40,6 +64,8 @@ PageHostArgsResult ParsePageHostArgs(const std::vector<std::wstring>& args) {
       if (i + 1 >= args.size()) return {std::nullopt, L"--clsid needs a class id"};
       out.script_control = NormalizeClassId(args[++i]);
       if (out.script_control.empty()) return {std::nullopt, L"--clsid needs a class id: " + args[i]};
+    } else if (!options_done && a == L"--close-after-run") {
+      out.close_after_run = true;
     } else if (!options_done && a == L"--allow-unsafe") {
       out.allow_unsafe = true;
     } else if (!options_done && a.starts_with(L"-") && a.size() > 1) {
@@ -53,6 +79,15 @@ PageHostArgsResult ParsePageHostArgs(const std::vector<std::wstring>& args) {
   if (!have_page || out.page.empty()) return {std::nullopt, L"no page given"};
   if (out.frame_url && out.no_document_url)
     return {std::nullopt, L"--frame-url and --no-document-url exclude each other"};
+  if (IsWebAddress(out.page)) {
+    if (have_url) return {std::nullopt, L"a page fetched from an address runs with that address"};
+    if (!out.script_control.empty()) return {std::nullopt, L"--clsid is for .js files"};
+    out.from_address = true;
+    out.url = out.page;
+    out.kind = EndsWithIgnoringCase(AddressPath(out.page), L".js") ? PageKind::kScript : PageKind::kHtml;
+    return {out, L""};
+  }
+  if (out.close_after_run) return {std::nullopt, L"--close-after-run is for pages fetched from an address"};
   if (EndsWithIgnoringCase(out.page, L".js"))
     out.kind = PageKind::kScript;
   else if (EndsWithIgnoringCase(out.page, L".htm") || EndsWithIgnoringCase(out.page, L".html"))

@@ -52,6 +52,40 @@ TEST(ParsePageHostArgs, FrameDocuments) {
   }
 }
 
+TEST(ParsePageHostArgs, WebAddressesAreFetchedAndRunWithTheirAddress) {
+  const struct {
+    std::vector<std::wstring> args;
+    PageKind kind;
+    bool close;
+  } cases[] = {
+      {{L"http://127.0.0.1:8080/zefo/support.html"}, PageKind::kHtml, false},
+      {{L"HTTPS://support.vexa.example/update/"}, PageKind::kHtml, false},
+      {{L"http://support.vexa.example/update"}, PageKind::kHtml, false},
+      {{L"--close-after-run", L"http://a.example/x.JS?v=1#top"}, PageKind::kScript, true},
+      {{L"http://a.example/x.js/page?name=y.js"}, PageKind::kHtml, false},
+      {{L"http://a.example"}, PageKind::kHtml, false},
+  };
+  for (const auto& c : cases) {
+    PageHostArgsResult r = ParsePageHostArgs(c.args);
+    ASSERT_TRUE(r.args) << c.args.back() << ": " << r.error;
+    EXPECT_TRUE(r.args->from_address) << c.args.back();
+    EXPECT_EQ(r.args->url, c.args.back());
+    EXPECT_EQ(r.args->page, c.args.back());
+    EXPECT_EQ(r.args->kind, c.kind) << c.args.back();
+    EXPECT_EQ(r.args->close_after_run, c.close) << c.args.back();
+  }
+  EXPECT_FALSE(ParsePageHostArgs({L"C:\\p.htm"}).args->from_address);
+  for (const std::vector<std::wstring>& bad :
+       {std::vector<std::wstring>{L"--url", L"http://a/", L"http://b/"},
+        {L"--clsid", L"{EE09B103-97E0-11CF-978F-00A02463E06F}", L"http://a/x.js"},
+        {L"--close-after-run", L"page.htm"},
+        {L"http://"}}) {
+    PageHostArgsResult r = ParsePageHostArgs(bad);
+    EXPECT_FALSE(r.args) << bad.back();
+    EXPECT_FALSE(r.error.empty());
+  }
+}
+
 TEST(ParsePageHostArgs, BadCommandLines) {
   const std::vector<std::vector<std::wstring>> bad = {
       {},

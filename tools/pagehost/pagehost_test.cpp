@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/framework/handle.h"
+#include "tests/support/loopback_http.h"
 #include "tests/support/files.h"
 #include "tests/support/scripts.h"
 
@@ -149,6 +151,78 @@ TEST_F(PageHostTest, ObjectsNotMarkedSafeAreRefusedAsABrowserWould) {
             std::string::npos)
       << r.output;
   EXPECT_EQ(r.output.find("after"), std::string::npos) << r.output;
+}
+
+// The lab's browser: a page fetched from its address, written into, told
+// its own address; then the window the user sees, until it is closed.
+const char kServedPage[] =
+    "<html><head><title>ZEFO &amp; Support</title></head><body>\n"
+    "<object id=\"dict\" classid=\"clsid:EE09B103-97E0-11CF-978F-00A02463E06F\"></object>\n"
+    "<script type=\"text/javascript\">\n"
+    "document.write('<h1>Updates</h1><p>href ' + location.href + '</p>');\n"
+    "document.writeln('<p>URL ' + document.URL + ' same ' + (document.location.href == location));\n"
+    "document.write('<br>');\n"
+    "document.write('<input type=checkbox checked> Touch pad', '<br>', 'title ' + document.title);\n"
+    "</script></body></html>\n";
+
+TEST_F(PageHostTest, AWebAddressIsFetchedAndRunWithItsAddress) {
+  zu::test::LoopbackHttpServer server({{"/zefo/support.html?x=1", zu::test::LoopbackHttpServer::Reply::With(200, kServedPage)},
+                                      {"/gone.html", zu::test::LoopbackHttpServer::Reply::With(404, "no")}});
+  ASSERT_TRUE(server.ok());
+  const std::wstring address = server.Url("/zefo/support.html?x=1");
+  const std::string a(address.begin(), address.end());
+  HostRun r = RunPageHost(L"--allow-unsafe --close-after-run " + address);
+  EXPECT_EQ(r.code, 0u) << r.output;
+  // (A line end written by writeln is white space in the page, as in a browser.)
+  EXPECT_EQ(r.output, "warning: object dict {EE09B103-97E0-11CF-978F-00A02463E06F} is not marked "
+                      "safe for scripting\nUpdates\nhref " + a + "\nURL " + a +
+                          " same true\n[x] Touch pad\ntitle ZEFO & Support\n")
+      << r.output;
+  ASSERT_EQ(server.requests().size(), 1u);
+  EXPECT_NE(server.requests()[0].user_agent.find("ZUPageHost"), std::string::npos);
+
+  // What a browser cannot load is a failed run.
+  r = RunPageHost(L"--close-after-run " + server.Url("/gone.html"));
+  EXPECT_EQ(r.code, 1u);
+  EXPECT_NE(r.output.find("answered HTTP 404"), std::string::npos) << r.output;
+  server.Stop();
+  r = RunPageHost(L"--close-after-run " + address);
+  EXPECT_EQ(r.code, 1u);
+  EXPECT_NE(r.output.find("no answer from"), std::string::npos) << r.output;
+}
+
+TEST_F(PageHostTest, TheBrowserWindowShowsThePageUntilItIsClosed) {
+  zu::test::LoopbackHttpServer server(
+      {{"/support.html", zu::test::LoopbackHttpServer::Reply::With(200, kServedPage)}});
+  ASSERT_TRUE(server.ok());
+  std::wstring command = L"\"" + zu::test::PageHost() + L"\" --allow-unsafe " + server.Url("/support.html");
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                               nullptr, nullptr, &si, &pi));
+  zu::UniqueHandle process(pi.hProcess), thread(pi.hThread);
+  HWND window = nullptr;
+  for (int i = 0; i < 600 && !window; ++i) {
+    window = ::FindWindowW(L"ZUPageHost Window", L"ZEFO & Support - ZUPageHost");
+    if (!window) ::Sleep(100);
+  }
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(::IsWindowVisible(window));
+  // The page ran to its end and still shows, until the user closes it.
+  EXPECT_EQ(::WaitForSingleObject(process.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
+  HWND text = ::FindWindowExW(window, nullptr, L"EDIT", nullptr);
+  ASSERT_NE(text, nullptr);
+  wchar_t shown[1024] = {};
+  ::SendMessageW(text, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(shown));
+  const std::wstring address = server.Url("/support.html");
+  EXPECT_EQ(std::wstring(shown), L"Updates\r\nhref " + address + L"\r\nURL " + address +
+                                     L" same true\r\n[x] Touch pad\r\ntitle ZEFO & Support\r\n");
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_EQ(::WaitForSingleObject(process.get(), 30000), static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD code = 99;
+  ::GetExitCodeProcess(process.get(), &code);
+  EXPECT_EQ(code, 0u);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ const wchar_t kCliUsage[] =
     L"       zuui press    --caption X (--id N | --text T) [--class C] [--pid N] [--timeout MS]\n"
     L"       zuui check    --caption X --id N --state 0|1 [--class C] [--pid N] [--timeout MS]\n"
     L"       zuui msgbox   --caption X [--press T] [--pid N] [--timeout MS]\n"
+    L"       zuui close    --caption X [--class C] [--pid N] [--timeout MS]\n"
     L"       zuui screenshot FILE.png\n"
     L"Time-outs default to 5000 ms. Exit code 0 success, 1 time-out or missing\n"
     L"window or control, 2 bad arguments.\n";
@@ -47,7 +48,7 @@ struct VerbName {
 constexpr VerbName kVerbs[] = {
     {L"windows", Verb::kWindows}, {L"wait", Verb::kWait},   {L"controls", Verb::kControls},
     {L"press", Verb::kPress},     {L"check", Verb::kCheck}, {L"msgbox", Verb::kMsgBox},
-    {L"screenshot", Verb::kScreenshot},
+    {L"screenshot", Verb::kScreenshot}, {L"close", Verb::kClose},
 };
 
 bool Fail(std::wstring* error, const std::wstring& why) {
@@ -63,7 +64,7 @@ bool Allowed(Verb verb, const std::wstring& opt) {
     return verb != Verb::kWindows && verb != Verb::kScreenshot;
   if (opt == L"--class")
     return verb == Verb::kWait || verb == Verb::kControls || verb == Verb::kPress ||
-           verb == Verb::kCheck;
+           verb == Verb::kCheck || verb == Verb::kClose;
   if (opt == L"--id") return verb == Verb::kPress || verb == Verb::kCheck;
   if (opt == L"--text") return verb == Verb::kPress;
   if (opt == L"--state") return verb == Verb::kCheck;

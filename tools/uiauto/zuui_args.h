@@ -8,11 +8,11 @@
 
 namespace zu::ui {
 
-enum class Verb { kWindows, kWait, kControls, kPress, kCheck, kMsgBox, kScreenshot };
+enum class Verb { kWindows, kWait, kControls, kPress, kCheck, kMsgBox, kScreenshot, kClose };
 
 struct CliCommand {
   Verb verb = Verb::kWindows;
-  std::wstring caption;     // --caption (wait, controls, press, check, msgbox)
+  std::wstring caption;     // --caption (wait, controls, press, check, msgbox, close)
   std::wstring class_name;  // --class, empty = any
   uint32_t pid = 0;         // --pid, 0 = any process
   uint32_t timeout_ms = 5000;

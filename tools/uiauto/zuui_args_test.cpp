@@ -44,6 +44,11 @@ TEST(ZuuiArgs, ReadsEachCommandWithItsOptions) {
   ASSERT_TRUE(shot);
   EXPECT_EQ(shot->file, L"C:\\shots\\a b.png");
 
+  auto close = Parse({L"close", L"--caption", L"ZEFO Update Support - ZUPageHost", L"--timeout", L"0"});
+  ASSERT_TRUE(close);
+  EXPECT_EQ(close->verb, Verb::kClose);
+  EXPECT_EQ(close->timeout_ms, 0u);
+
   auto windows = Parse({L"windows"});
   ASSERT_TRUE(windows);
   EXPECT_EQ(windows->pid, 0u);
@@ -58,6 +63,8 @@ TEST(ZuuiArgs, RefusesIncompleteOrContradictoryCommands) {
   EXPECT_FALSE(Parse({}));
   EXPECT_FALSE(Parse({L"click", L"--caption", L"X"}));
   EXPECT_FALSE(Parse({L"wait"}));                          // nothing to wait for
+  EXPECT_FALSE(Parse({L"close"}));                         // nothing to close
+  EXPECT_FALSE(Parse({L"close", L"--caption", L"X", L"--id", L"1"}));
   EXPECT_FALSE(Parse({L"wait", L"--caption", L""}));       // any window at all
   EXPECT_FALSE(Parse({L"wait", L"--caption"}));            // value missing
   EXPECT_FALSE(Parse({L"press", L"--caption", L"X"}));     // neither id nor text

@@ -1,0 +1,9 @@
+# The package (build/ZEFOUpdate.msi) installed, repaired, upgraded, refused
+# as a downgrade and removed by Wine's msiexec in a throwaway prefix.
+add_test(NAME package_e2e_tests
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/package_e2e.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION})
+set_tests_properties(package_e2e_tests PROPERTIES RESOURCE_LOCK display TIMEOUT 900)
+
+# scripts/sign with a throwaway PKI (no Wine needed).
+add_test(NAME sign_tests COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/sign_test.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(sign_tests PROPERTIES TIMEOUT 300)
