@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "tools/pagehost/page_objects.h"
+
 class CHostBrowser;
 
 // A line on standard output / standard error, as UTF-8.
@@ -17,30 +19,21 @@ void PrintError(const std::wstring& text);
 // for what has no text).
 std::wstring VariantText(const VARIANT& value);
 
-class CHostObject : public IDispatch {
+class CHostObject : public CPageObject {
  public:
   enum : DISPID { kEcho = 1, kFail = 2, kRefreshCount = 3 };
 
   // Starts with one reference, owned by the caller. The browser must outlive
   // the object's script use.
   explicit CHostObject(const CHostBrowser* browser) : browser_(browser) {}
-  virtual ~CHostObject() = default;
-  CHostObject(const CHostObject&) = delete;
-  CHostObject& operator=(const CHostObject&) = delete;
 
   bool failed() const { return failed_; }
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
-  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                      EXCEPINFO*, UINT* arg_error) override;
+ protected:
+  const Member* Members(size_t* count) const override;
+  HRESULT Call(DISPID id, WORD flags, const DISPPARAMS& params, VARIANT* result) override;
 
  private:
-  LONG refs_ = 1;
   bool failed_ = false;
   const CHostBrowser* browser_;
 };
