@@ -3,14 +3,12 @@
 #include <optional>
 #include <set>
 
+#include "common/ascii_case.h"
+
 namespace {
 
-wchar_t Lower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c + (L'a' - L'A') : c; }
-
-std::wstring LowerAscii(std::wstring s) {
-  for (wchar_t& c : s) c = Lower(c);
-  return s;
-}
+using zu::AsciiLower;
+using zu::FoldAscii;
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
@@ -62,7 +60,7 @@ std::wstring DecodeCharacterReferences(const std::wstring& s) {
       for (wchar_t d : digits) {
         if (hex ? !IsHex(d) : !(d >= L'0' && d <= L'9')) ok = false;
         if (!ok || v > 0xFFFF) break;
-        v = v * (hex ? 16 : 10) + (d <= L'9' ? d - L'0' : Lower(d) - L'a' + 10);
+        v = v * (hex ? 16 : 10) + (d <= L'9' ? d - L'0' : FoldAscii(d) - L'a' + 10);
       }
       if (ok && v > 0 && v <= 0xFFFF) c = static_cast<wchar_t>(v);
     }
@@ -109,7 +107,7 @@ class Parser {
  private:
   bool StartsWith(const wchar_t* text) const {
     for (size_t i = 0; text[i]; ++i)
-      if (pos_ + i >= s_.size() || Lower(s_[pos_ + i]) != text[i]) return false;
+      if (pos_ + i >= s_.size() || FoldAscii(s_[pos_ + i]) != text[i]) return false;
     return true;
   }
   void Advance(size_t n) {
@@ -153,7 +151,7 @@ class Parser {
       Advance(1);
     }
     while (pos_ < s_.size() && (IsAsciiLetter(s_[pos_]) || IsDigit(s_[pos_]))) {
-      tag->name.push_back(Lower(s_[pos_]));
+      tag->name.push_back(FoldAscii(s_[pos_]));
       Advance(1);
     }
     for (;;) {
@@ -178,7 +176,7 @@ class Parser {
       std::wstring name;
       while (pos_ < s_.size() && !IsSpace(s_[pos_]) && s_[pos_] != L'>' && s_[pos_] != L'=' &&
              !(s_[pos_] == L'/' && pos_ + 1 < s_.size() && s_[pos_ + 1] == L'>')) {
-        name.push_back(Lower(s_[pos_]));
+        name.push_back(FoldAscii(s_[pos_]));
         Advance(1);
       }
       while (pos_ < s_.size() && IsSpace(s_[pos_])) Advance(1);
@@ -235,12 +233,12 @@ class Parser {
     const std::wstring* type = tag.Find(L"type");
     const std::wstring* language = tag.Find(L"language");
     if (type) {
-      std::wstring t = LowerAscii(*type);
+      std::wstring t = AsciiLower(*type);
       if (t != L"text/javascript" && t != L"application/javascript" && t != L"text/jscript")
         return Fail(L"script type \"" + *type + L"\" is not JScript", tag.line);
     }
     if (language) {
-      std::wstring l = LowerAscii(*language);
+      std::wstring l = AsciiLower(*language);
       if (l != L"javascript" && l != L"jscript")
         return Fail(L"script language \"" + *language + L"\" is not JScript", tag.line);
     }
@@ -249,7 +247,7 @@ class Parser {
     for (;; ++end) {
       end = s_.find(L"</", end);
       if (end == std::wstring::npos) return Fail(L"<script> without </script>", tag.line);
-      if (LowerAscii(s_.substr(end, 8)) == L"</script") break;
+      if (AsciiLower(s_.substr(end, 8)) == L"</script") break;
     }
     PageScript script;
     script.line = line_;
@@ -273,7 +271,7 @@ class Parser {
     if (!ids_.insert(*id).second) return Fail(L"<object> id \"" + *id + L"\" used twice", tag.line);
     if (!class_id) return Fail(L"<object> without classid", tag.line);
     std::wstring guid;
-    if (LowerAscii(class_id->substr(0, 6)) == L"clsid:") guid = NormalizeClassId(class_id->substr(6));
+    if (AsciiLower(class_id->substr(0, 6)) == L"clsid:") guid = NormalizeClassId(class_id->substr(6));
     if (guid.empty())
       return Fail(L"<object> classid \"" + *class_id + L"\" is not \"clsid:\" and a GUID", tag.line);
     object_ = PageObject{*id, guid, {}, tag.line};

@@ -1,27 +1,16 @@
 #include "tools/pagehost/pagehost_args.h"
 
+#include "common/ascii_case.h"
 #include "tools/pagehost/page_parse.h"
 
 namespace {
 
-bool EndsWithIgnoringCase(const std::wstring& s, const std::wstring& tail) {
-  if (s.size() < tail.size()) return false;
-  for (size_t i = 0; i < tail.size(); ++i) {
-    wchar_t c = s[s.size() - tail.size() + i];
-    if (c >= L'A' && c <= L'Z') c += L'a' - L'A';
-    if (c != tail[i]) return false;
-  }
-  return true;
+bool EndsWithIgnoringCase(std::wstring_view s, std::wstring_view tail) {
+  return s.size() >= tail.size() && zu::EqualsIgnoringAsciiCase(s.substr(s.size() - tail.size()), tail);
 }
 
-bool StartsWithIgnoringCase(const std::wstring& s, const std::wstring& head) {
-  if (s.size() < head.size()) return false;
-  for (size_t i = 0; i < head.size(); ++i) {
-    wchar_t c = s[i];
-    if (c >= L'A' && c <= L'Z') c += L'a' - L'A';
-    if (c != head[i]) return false;
-  }
-  return true;
+bool StartsWithIgnoringCase(std::wstring_view s, std::wstring_view head) {
+  return s.size() >= head.size() && zu::EqualsIgnoringAsciiCase(s.substr(0, head.size()), head);
 }
 
 // The path of an address, without its query and fragment.
