@@ -34,23 +34,6 @@ std::wstring ArgumentText(const DISPPARAMS& params) {
 
 }  // namespace
 
-std::wstring VariantText(const VARIANT& value) {
-  VARIANT text;
-  ::VariantInit(&text);
-  std::wstring out;
-  if (SUCCEEDED(::VariantChangeType(&text, const_cast<VARIANT*>(&value), VARIANT_ALPHABOOL, VT_BSTR)) &&
-      text.bstrVal)
-    out.assign(text.bstrVal, ::SysStringLen(text.bstrVal));
-  else if (V_VT(&value) == VT_NULL)
-    out = L"null";
-  else if (V_VT(&value) == VT_EMPTY)
-    out = L"undefined";
-  else
-    out = L"[object]";
-  ::VariantClear(&text);
-  return out;
-}
-
 void PrintLine(const std::wstring& text) { WriteLine(STD_OUTPUT_HANDLE, text); }
 void PrintError(const std::wstring& text) { WriteLine(STD_ERROR_HANDLE, text); }
 

@@ -15,9 +15,6 @@ class CHostBrowser;
 // A line on standard output / standard error, as UTF-8.
 void PrintLine(const std::wstring& text);
 void PrintError(const std::wstring& text);
-// A script value as JScript would print it ("null", "undefined", "[object]"
-// for what has no text).
-std::wstring VariantText(const VARIANT& value);
 
 class CHostObject : public CPageObject {
  public:

@@ -4,8 +4,6 @@
 
 #include <utility>
 
-#include "tools/pagehost/host_object.h"
-
 namespace {
 
 enum : DISPID { kWrite = 1, kWriteln, kUrl, kTitle, kLocation, kHref };
@@ -22,6 +20,23 @@ bool IsGet(WORD flags, const DISPPARAMS& params) {
 }
 
 }  // namespace
+
+std::wstring VariantText(const VARIANT& value) {
+  VARIANT text;
+  ::VariantInit(&text);
+  std::wstring out;
+  if (SUCCEEDED(::VariantChangeType(&text, const_cast<VARIANT*>(&value), VARIANT_ALPHABOOL, VT_BSTR)) &&
+      text.bstrVal)
+    out.assign(text.bstrVal, ::SysStringLen(text.bstrVal));
+  else if (V_VT(&value) == VT_NULL)
+    out = L"null";
+  else if (V_VT(&value) == VT_EMPTY)
+    out = L"undefined";
+  else
+    out = L"[object]";
+  ::VariantClear(&text);
+  return out;
+}
 
 STDMETHODIMP CPageObject::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;

@@ -21,6 +21,10 @@ class IPageView {
   ~IPageView() = default;
 };
 
+// A script value as JScript would print it ("null", "undefined", "[object]"
+// for what has no text).
+std::wstring VariantText(const VARIANT& value);
+
 // A small scriptable object: members by name, each a method or property.
 class CPageObject : public IDispatch {
  public:
