@@ -2,11 +2,13 @@
 
 #include <map>
 
+#include "common/ascii_case.h"
 #include "tools/pagehost/page_parse.h"
 
 namespace {
 
-wchar_t Lower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c + (L'a' - L'A') : c; }
+using zu::FoldAscii;
+
 bool IsSpace(wchar_t c) {
   return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\f';
 }
@@ -31,14 +33,14 @@ struct Tag {
 size_t ReadTag(const std::wstring& s, size_t pos, Tag* tag) {
   size_t i = pos + 1;
   if (i < s.size() && s[i] == L'/') tag->name.push_back(s[i++]);
-  while (i < s.size() && IsNameChar(s[i])) tag->name.push_back(Lower(s[i++]));
+  while (i < s.size() && IsNameChar(s[i])) tag->name.push_back(FoldAscii(s[i++]));
   for (;;) {
     while (i < s.size() && (IsSpace(s[i]) || s[i] == L'/')) ++i;
     if (i >= s.size()) return i;
     if (s[i] == L'>') return i + 1;
     std::wstring name;
     while (i < s.size() && !IsSpace(s[i]) && s[i] != L'>' && s[i] != L'=' && s[i] != L'/')
-      name.push_back(Lower(s[i++]));
+      name.push_back(FoldAscii(s[i++]));
     while (i < s.size() && IsSpace(s[i])) ++i;
     std::wstring value;
     if (i < s.size() && s[i] == L'=') {
@@ -108,7 +110,7 @@ class Renderer {
     for (size_t i = s.find(L"</", from); i != std::wstring::npos; i = s.find(L"</", i + 2)) {
       bool match = true;
       for (size_t k = 0; k < name.size() && match; ++k)
-        match = i + 2 + k < s.size() && Lower(s[i + 2 + k]) == name[k];
+        match = i + 2 + k < s.size() && FoldAscii(s[i + 2 + k]) == name[k];
       if (match) {
         size_t close = s.find(L'>', i);
         return close == std::wstring::npos ? s.size() : close + 1;
@@ -129,8 +131,7 @@ class Renderer {
     if (n == L"td" || n == L"th") {
       if (cells_++ > 0) Append(L" | ");
     } else if (n == L"input") {
-      std::wstring type = tag.Get(L"type");
-      for (wchar_t& c : type) c = Lower(c);
+      const std::wstring type = zu::AsciiLower(tag.Get(L"type"));
       if (type == L"checkbox")
         Append(tag.Has(L"checked") ? L"[x] " : L"[ ] ");
       else if (type == L"radio")
@@ -181,8 +182,7 @@ class Renderer {
 std::vector<std::wstring> PageTextLines(const std::wstring& html) { return Renderer().Run(html); }
 
 std::wstring PageTitle(const std::wstring& html) {
-  std::wstring lower;
-  for (wchar_t c : html) lower.push_back(Lower(c));
+  const std::wstring lower = zu::AsciiLower(html);
   size_t open = lower.find(L"<title");
   if (open == std::wstring::npos) return L"";
   size_t start = lower.find(L'>', open);

@@ -165,7 +165,7 @@ class PageWindow : public zu::Window, public IPageView {
     const std::vector<std::wstring> lines = PageTextLines(html_);
     // The last line may still grow.
     for (; lines.size() > 1 && printed_ < lines.size() - 1; ++printed_) PrintLine(lines[printed_]);
-    Show();
+    Show(lines);
   }
   std::wstring Title() const override { return title_; }
   void SetTitle(const std::wstring& title) override {
@@ -189,12 +189,13 @@ class PageWindow : public zu::Window, public IPageView {
   }
 
  private:
-  void Show() {
+  void Show() { Show(PageTextLines(html_)); }
+  void Show(const std::vector<std::wstring>& lines) {
     if (!IsWindow()) return;
     std::wstring caption = (title_.empty() ? address_ : title_) + L" - ZUPageHost";
     ::SetWindowTextW(hwnd(), caption.c_str());
     std::wstring shown;
-    for (const std::wstring& line : PageTextLines(html_)) shown += line + L"\r\n";
+    for (const std::wstring& line : lines) shown += line + L"\r\n";
     ::SetWindowTextW(text_, shown.c_str());
   }
 
@@ -341,7 +342,9 @@ RunOutcome RunOnce(const PageHostArgs& args, const std::wstring& text, PageWindo
 // load would never settle, so the host stops reloading after this many.
 constexpr int kMaxReloads = 20;
 
-int RunPage(const PageHostArgs& args) {
+// page_file_text: the page file's text, read once; unused for an address,
+// which is fetched anew at each load.
+int RunPage(const PageHostArgs& args, const std::wstring& page_file_text) {
   OleApartment ole;
   if (!ole.ok()) {
     PrintError(L"cannot initialise OLE");
@@ -354,7 +357,7 @@ int RunPage(const PageHostArgs& args) {
   }
   RunOutcome outcome;
   for (int load = 0; load <= kMaxReloads; ++load) {
-    std::optional<std::wstring> text;
+    std::optional<std::wstring> text = page_file_text;
     if (args.from_address) {
       std::wstring error;
       text = FetchPageText(args.url, &error);
@@ -362,8 +365,6 @@ int RunPage(const PageHostArgs& args) {
         PrintError(L"ZUPageHost: " + error);
         return kExitFailed;
       }
-    } else {
-      text = ReadPageText(args.page);
     }
     outcome = RunOnce(args, *text, &window);
     // A page file runs once: its tests read how often it asked for a reload.
@@ -389,9 +390,13 @@ int wmain(int argc, wchar_t** argv) {
     PrintError(kPageHostUsage);
     return kExitBadArguments;
   }
-  if (!parsed.args->from_address && !ReadPageText(parsed.args->page)) {
-    PrintError(L"ZUPageHost: cannot read " + parsed.args->page);
-    return kExitBadArguments;
+  std::optional<std::wstring> page_file_text;
+  if (!parsed.args->from_address) {
+    page_file_text = ReadPageText(parsed.args->page);
+    if (!page_file_text) {
+      PrintError(L"ZUPageHost: cannot read " + parsed.args->page);
+      return kExitBadArguments;
+    }
   }
-  return RunPage(*parsed.args);
+  return RunPage(*parsed.args, page_file_text.value_or(std::wstring()));
 }
