@@ -48,8 +48,6 @@ CellKind KindOf(int column) {
   return IsTextColumn(column) ? CellKind::kText : CellKind::kInt32;
 }
 
-std::uint32_t ColumnOffset(int column) { return IsColumn(column) ? kOffsets[column] : 0; }
-
 bool IsColumn(int column) { return column >= 0 && column < kColumnCount; }
 
 std::uint64_t FileLength(std::int32_t n) {
