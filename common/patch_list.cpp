@@ -72,7 +72,9 @@ bool CWrapIniOper::Exists() const {
 
 bool CWrapIniOper::Transfer(std::int32_t record, int column, void* data, std::uint32_t bytes,
                             bool write) {
-  if (!patch_list::IsColumn(column) || bytes > patch_list::kColumnWidths[column]) return false;
+  // Each kind of cell has its own width, so a value of the column's kind is
+  // exactly as wide as the column.
+  if (!patch_list::IsColumn(column) || bytes != patch_list::kColumnWidths[column]) return false;
   if (!Exists()) return false;
   if (write && !IsUserAdministrator()) return false;
   zu::UniqueFile file = OpenList(path_, write);
