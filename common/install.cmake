@@ -1,7 +1,9 @@
 # Installing: the patch list file, installer launching with the signature
-# check, and their plain rules (also built natively, tests/native).
+# check, and their plain rules, file names included (also built natively,
+# tests/native).
 target_sources(zucommon PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/patch_list_format.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/file_name_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/timestamp_token.cpp
   ${CMAKE_CURRENT_LIST_DIR}/authenticode.cpp
   ${CMAKE_CURRENT_LIST_DIR}/patch_list.cpp

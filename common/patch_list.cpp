@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/ascii_case.h"
 #include "common/framework/handle.h"
 #include "common/platform.h"
 #include "common/update_folder.h"
@@ -47,22 +48,15 @@ std::int32_t CountOf(HANDLE file, std::uint64_t* size) {
   return patch_list::RecordCount(*size, trailer);
 }
 
-void CreateFolderOf(const std::wstring& path) {
-  const std::size_t slash = path.rfind(L'\\');
-  if (slash == std::wstring::npos) return;
-  const std::wstring folder = path.substr(0, slash);
-  if (::lstrcmpiW(folder.c_str(), kUpdateFolder) == 0)
-    EnsureUpdateFolder();
-  else
-    ::CreateDirectoryW(folder.c_str(), nullptr);
-}
-
 }  // namespace
 
 std::wstring PatchListPath() { return std::wstring(kUpdateFolder) + L"\\PatchList.dat"; }
 
 CWrapIniOper::CWrapIniOper(std::wstring path) : path_(std::move(path)) {
-  CreateFolderOf(path_);
+  const std::size_t slash = path_.rfind(L'\\');
+  if (slash != std::wstring::npos &&
+      zu::EqualsIgnoringAsciiCase(std::wstring_view(path_).substr(0, slash), kUpdateFolder))
+    EnsureUpdateFolder();
   if (!Exists()) return;
   zu::UniqueFile file = OpenList(path_, false);
   std::uint64_t size = 0;
@@ -78,7 +72,9 @@ bool CWrapIniOper::Exists() const {
 
 bool CWrapIniOper::Transfer(std::int32_t record, int column, void* data, std::uint32_t bytes,
                             bool write) {
-  if (!patch_list::IsColumn(column) || bytes > patch_list::kColumnWidths[column]) return false;
+  // Each kind of cell has its own width, so a value of the column's kind is
+  // exactly as wide as the column.
+  if (!patch_list::IsColumn(column) || bytes != patch_list::kColumnWidths[column]) return false;
   if (!Exists()) return false;
   if (write && !IsUserAdministrator()) return false;
   zu::UniqueFile file = OpenList(path_, write);
@@ -187,7 +183,7 @@ bool CWrapIniOper::ExecutedList(std::wstring* list) {
 CWrapIniOper::DeleteResult CWrapIniOper::DeletePatchFile(const std::wstring& item) {
   DeleteResult result;
   for (const PatchRecord& r : Records()) {
-    if (::lstrcmpiW(r.spid.c_str(), item.c_str()) != 0) continue;
+    if (!zu::EqualsIgnoringAsciiCase(r.spid, item)) continue;
     result.found = true;
     if (!patch_list::IsModuleFilePath(r.path)) {
       result.file_missing = true;  // names nothing this list may delete

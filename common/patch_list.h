@@ -14,8 +14,9 @@ std::wstring PatchListPath();
 
 class CWrapIniOper {
  public:
-  // Makes sure of the list's folder (C:\Update through its one owner) and
-  // reads the record count. Tests name another file.
+  // Makes sure of C:\Update (through its one owner) when the list lives
+  // there, and reads the record count. Tests name a file in a folder they
+  // made.
   explicit CWrapIniOper(std::wstring path = PatchListPath());
   virtual ~CWrapIniOper() = default;
   CWrapIniOper(const CWrapIniOper&) = delete;
@@ -55,7 +56,7 @@ class CWrapIniOper {
   // GetExecutedPatches: the SPIDs list; false when the list could not be read.
   bool ExecutedList(std::wstring* list);
 
-  // DeletePatchFile: the first record whose SPID equals item (case
+  // DeletePatchFile: the first record whose SPID equals item (ASCII case
   // ignored) names a file; that file is deleted, then its folder when
   // empty. Only files of a module folder of C:\Update count as named.
   struct DeleteResult {

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "common/ascii_case.h"
+#include "common/file_name_rules.h"
+#include "common/update_folder.h"
 
 namespace patch_list {
 
@@ -31,22 +33,11 @@ std::int32_t Max3(std::int32_t level, std::int32_t candidate) {
   return candidate <= kRebootShutdown ? std::max(level, candidate) : level;
 }
 
-bool IsSafeNameChar(wchar_t c) {
-  if (c < 0x20) return false;
-  switch (c) {
-    case L'\\': case L'/': case L':': case L'*': case L'?':
-    case L'"': case L'<': case L'>': case L'|':
-      return false;
-    default:
-      return true;
-  }
-}
-
 // A component that names a file or folder of its own: not empty, not
 // made of dots only, no separators or wildcards.
 bool IsPlainComponent(const std::wstring& s) {
   if (s.find_first_not_of(L'.') == std::wstring::npos) return false;
-  return std::all_of(s.begin(), s.end(), IsSafeNameChar);
+  return std::all_of(s.begin(), s.end(), zu::IsFileNameChar);
 }
 
 
@@ -56,8 +47,6 @@ CellKind KindOf(int column) {
   if (column == kColSize) return CellKind::kInt64;
   return IsTextColumn(column) ? CellKind::kText : CellKind::kInt32;
 }
-
-std::uint32_t ColumnOffset(int column) { return IsColumn(column) ? kOffsets[column] : 0; }
 
 bool IsColumn(int column) { return column >= 0 && column < kColumnCount; }
 
@@ -287,12 +276,11 @@ std::int32_t FlagNumber(const std::wstring& text) {
 }
 
 bool IsModuleFilePath(const std::wstring& path) {
-  static constexpr wchar_t kPrefix[] = L"c:\\update\\";
-  constexpr std::size_t kPrefixLen = sizeof(kPrefix) / sizeof(kPrefix[0]) - 1;
-  if (path.size() <= kPrefixLen) return false;
-  for (std::size_t i = 0; i < kPrefixLen; ++i)
-    if (zu::FoldAscii(path[i]) != kPrefix[i]) return false;
-  const std::wstring rest = path.substr(kPrefixLen);
+  const std::wstring prefix = std::wstring(kUpdateFolder) + L"\\";
+  if (path.size() <= prefix.size()) return false;
+  if (!zu::EqualsIgnoringAsciiCase(std::wstring_view(path).substr(0, prefix.size()), prefix))
+    return false;
+  const std::wstring rest = path.substr(prefix.size());
   const std::size_t slash = rest.find(L'\\');
   if (slash == std::wstring::npos) return false;
   return IsPlainComponent(rest.substr(0, slash)) && IsPlainComponent(rest.substr(slash + 1));

@@ -46,8 +46,6 @@ inline constexpr std::int32_t kRebootShutdown = 2;
 enum class CellKind { kInt32, kInt64, kText };
 // kInt32 for an index outside 0..15 too; callers check the index first.
 CellKind KindOf(int column);
-// Sum of the widths of the columns before it.
-std::uint32_t ColumnOffset(int column);
 bool IsColumn(int column);
 
 // Bytes of a file of n records (n >= 0).

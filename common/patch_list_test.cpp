@@ -89,6 +89,7 @@ TEST_F(PatchListTest, CellsAreReadAndWrittenInPlaceAndEverythingElseIsRefused) {
       {"column 16", list.WriteInt(0, 16, 5)},
       {"negative column", list.ReadInt(0, -1, &v)},
       {"8 bytes into a 4-byte column", list.WriteInt64(0, 3, 5)},
+      {"4 bytes into the 8-byte size column", list.WriteInt(0, 1, 5)},
       {"text into an integer column", list.WriteString(0, 5, L"x")},
       {"text from an integer column", list.ReadString(0, 6, &text)},
   };

@@ -9,6 +9,7 @@
 #include "common/framework/handle.h"
 #include "common/identity.h"
 #include "common/net/http.h"
+#include "common/net/http_rules.h"
 #include "common/platform.h"
 
 std::wstring BuildInfoFileURL() {
@@ -64,10 +65,7 @@ std::wstring GetAgentVersion() {
   return ReadVersionText(folder + L"\\Version.txt");
 }
 
-bool ProbeURL(const std::wstring& address, const std::wstring& user_agent, DWORD timeout_ms) {
-  return zu::net::IsReachable(address, user_agent, timeout_ms);
-}
-
 bool IsURLReachable(const std::wstring& address) {
-  return ProbeURL(address, MakeUserAgent(GetAgentVersion()));
+  return zu::net::IsReachable(
+      address, zu::net::UserAgent(zu::net::kProbeAgentPrefix, GetAgentVersion()), kProbeTimeoutMs);
 }

@@ -6,8 +6,6 @@
 
 #include <string>
 
-#include "common/net/http.h"
-
 // "InfoFileURLBase" + model name (normalised) or model code + optional
 // language suffix + ".xml", from the settings file and the PC's identity.
 std::wstring BuildInfoFileURL();
@@ -31,14 +29,8 @@ std::wstring ReadVersionText(const std::wstring& path);
 // user-interface thread for good.
 constexpr DWORD kProbeTimeoutMs = 30000;
 
-// Redirects followed before the probe gives up: the HTTP unit's one bound.
-constexpr int kProbeMaxRedirects = zu::net::kMaxRedirects;
-
 // True exactly when an HTTP(S) GET of the address, through the user's
 // proxy settings and with the user agent "ZEFOUpdate-Client/" + version,
-// ends with status 200, after at most kProbeMaxRedirects redirects. Never
-// reports anything; every failure is false.
+// ends with status 200, after at most zu::net::kMaxRedirects redirects
+// (zu::net::IsReachable). Never reports anything; every failure is false.
 bool IsURLReachable(const std::wstring& address);
-// The same with a given user agent and time-out.
-bool ProbeURL(const std::wstring& address, const std::wstring& user_agent,
-              DWORD timeout_ms = kProbeTimeoutMs);

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "common/net/http_rules.h"
-
 bool WantsModelCode(const InfoURLSettings& settings) { return settings.use_model_code == L"1"; }
 
 bool WantsSystemUILanguage(const InfoURLSettings& settings) {
@@ -58,10 +56,6 @@ std::wstring ComposeInfoFileURL(const InfoURLSettings& settings, std::wstring_vi
 
 std::string_view FirstLine(std::string_view bytes) {
   return bytes.substr(0, bytes.find_first_of(std::string_view("\r\n\0", 3)));
-}
-
-std::wstring MakeUserAgent(std::wstring_view version) {
-  return zu::net::UserAgent(zu::net::kProbeAgentPrefix, version);
 }
 
 std::wstring DebugInfoFileURLMessage(std::wstring_view real, std::wstring_view test) {

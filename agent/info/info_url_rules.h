@@ -39,10 +39,6 @@ inline constexpr size_t kVersionFileReadLimit = 4096;
 // keeps a line break out of the HTTP header the text ends up in.
 std::string_view FirstLine(std::string_view bytes);
 
-// The probe's user agent: "ZEFOUpdate-Client/" + version, cut to 127
-// characters (zu::net::UserAgent).
-std::wstring MakeUserAgent(std::wstring_view version);
-
 // The diagnostic message shown before the information file is fetched.
 std::wstring DebugInfoFileURLMessage(std::wstring_view real, std::wstring_view test);
 

@@ -91,15 +91,4 @@ TEST(FirstLine, StopsAtTheFirstBreak) {
   EXPECT_EQ("", FirstLine(""));
 }
 
-TEST(MakeUserAgent, CutTo127Characters) {
-  EXPECT_EQ(L"ZEFOUpdate-Client/", MakeUserAgent(L""));
-  EXPECT_EQ(L"ZEFOUpdate-Client/4.0.0.1", MakeUserAgent(L"4.0.0.1"));
-  const size_t room = 127 - 18;
-  EXPECT_EQ(L"ZEFOUpdate-Client/" + std::wstring(room, L'9'),
-            MakeUserAgent(std::wstring(room, L'9')));
-  EXPECT_EQ(L"ZEFOUpdate-Client/" + std::wstring(room, L'9'),
-            MakeUserAgent(std::wstring(room, L'9') + L"X"));
-  EXPECT_EQ(127u, MakeUserAgent(std::wstring(5000, L'v')).size());
-}
-
 }  // namespace

@@ -25,37 +25,16 @@ struct CertChainTraits {
   static bool Valid(PCCERT_CHAIN_CONTEXT h) { return h != nullptr; }
   static void Close(PCCERT_CHAIN_CONTEXT h) { ::CertFreeCertificateChain(h); }
 };
-struct CryptProvTraits {
-  using Type = HCRYPTPROV;
-  static HCRYPTPROV Invalid() { return 0; }
-  static bool Valid(HCRYPTPROV h) { return h != 0; }
-  static void Close(HCRYPTPROV h) { ::CryptReleaseContext(h, 0); }
-};
-struct CryptKeyTraits {
-  using Type = HCRYPTKEY;
-  static HCRYPTKEY Invalid() { return 0; }
-  static bool Valid(HCRYPTKEY h) { return h != 0; }
-  static void Close(HCRYPTKEY h) { ::CryptDestroyKey(h); }
-};
 struct CryptHashTraits {
   using Type = HCRYPTHASH;
   static HCRYPTHASH Invalid() { return 0; }
   static bool Valid(HCRYPTHASH h) { return h != 0; }
   static void Close(HCRYPTHASH h) { ::CryptDestroyHash(h); }
 };
-struct CryptMsgTraits {
-  using Type = HCRYPTMSG;
-  static HCRYPTMSG Invalid() { return nullptr; }
-  static bool Valid(HCRYPTMSG h) { return h != nullptr; }
-  static void Close(HCRYPTMSG h) { ::CryptMsgClose(h); }
-};
 
 using UniqueCertStore = UniqueResource<CertStoreTraits>;
 using UniqueCertContext = UniqueResource<CertContextTraits>;
 using UniqueCertChain = UniqueResource<CertChainTraits>;
-using UniqueCryptProv = UniqueResource<CryptProvTraits>;
-using UniqueCryptKey = UniqueResource<CryptKeyTraits>;
 using UniqueCryptHash = UniqueResource<CryptHashTraits>;
-using UniqueCryptMsg = UniqueResource<CryptMsgTraits>;
 
 }  // namespace zu

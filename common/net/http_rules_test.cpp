@@ -5,6 +5,17 @@
 namespace zu::net {
 namespace {
 
+TEST(HttpRules, ProbeUserAgentIsCutTo127Characters) {
+  EXPECT_EQ(L"ZEFOUpdate-Client/", UserAgent(kProbeAgentPrefix, L""));
+  EXPECT_EQ(L"ZEFOUpdate-Client/4.0.0.1", UserAgent(kProbeAgentPrefix, L"4.0.0.1"));
+  const size_t room = 127 - 18;
+  EXPECT_EQ(L"ZEFOUpdate-Client/" + std::wstring(room, L'9'),
+            UserAgent(kProbeAgentPrefix, std::wstring(room, L'9')));
+  EXPECT_EQ(L"ZEFOUpdate-Client/" + std::wstring(room, L'9'),
+            UserAgent(kProbeAgentPrefix, std::wstring(room, L'9') + L"X"));
+  EXPECT_EQ(127u, UserAgent(kProbeAgentPrefix, std::wstring(5000, L'v')).size());
+}
+
 TEST(HttpRules, RangeHeaderCarriesFullOffsets) {
   EXPECT_EQ(L"Range:bytes=0-", RangeHeader({}));
   EXPECT_EQ(L"Range:bytes=4-9", RangeHeader({4, 9}));

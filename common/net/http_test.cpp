@@ -69,6 +69,7 @@ class Server : public LoopbackHttpServer {
     if (path == "/absolute")
       return Respond(308, "http://127.0.0.1:" + std::to_string(port()) + "/ok");
     if (path == "/no-location") return Respond(302);
+    if (path == "/to-missing") return Respond(301, "/missing");
     if (path == "/to-ftp") return Respond(302, "ftp://127.0.0.1/file");
     if (path == "/short") return Announcing(20000, kBody);
     if (path == "/huge") return Announcing(5000000000LL, "abc");
@@ -294,6 +295,61 @@ TEST(HttpGet, GivesUpOnSilenceAndOnWhatIsNoHttpAddress) {
     EXPECT_FALSE(Get(address, quick, &result)) << Narrow(address);
     EXPECT_EQ(Outcome::kBadAddress, result.outcome) << Narrow(address);
   }
+}
+
+const std::wstring kProbeAgent = L"ZEFOUpdate-Client/test";
+constexpr unsigned long kProbeTimeoutMs = 30000;
+
+TEST(HttpIsReachable, OnlyAFinalStatus200IsReachable) {
+  Server server;
+  EXPECT_TRUE(IsReachable(server.Url("/ok"), kProbeAgent, kProbeTimeoutMs));
+  EXPECT_TRUE(IsReachable(server.Url("/body?a=1&b=2#part"), kProbeAgent, kProbeTimeoutMs));
+  EXPECT_FALSE(IsReachable(server.Url("/missing"), kProbeAgent, kProbeTimeoutMs));
+  EXPECT_FALSE(IsReachable(server.Url("/status/500"), kProbeAgent, kProbeTimeoutMs));
+  EXPECT_FALSE(IsReachable(server.Url("/status/201"), kProbeAgent, kProbeTimeoutMs));
+  // Redirects are followed; what counts is where they end.
+  EXPECT_TRUE(IsReachable(server.Url("/absolute"), kProbeAgent, kProbeTimeoutMs));
+  EXPECT_FALSE(IsReachable(server.Url("/to-missing"), kProbeAgent, kProbeTimeoutMs));
+  EXPECT_FALSE(IsReachable(server.Url("/no-location"), kProbeAgent, kProbeTimeoutMs));
+  // A chain of redirects is followed only so far, and a loop ends.
+  EXPECT_TRUE(IsReachable(server.Url("/chain/" + std::to_string(kMaxRedirects)), kProbeAgent,
+                          kProbeTimeoutMs));
+  EXPECT_FALSE(IsReachable(server.Url("/chain/" + std::to_string(kMaxRedirects + 1)), kProbeAgent,
+                           kProbeTimeoutMs));
+  EXPECT_FALSE(IsReachable(server.Url("/loop"), kProbeAgent, kProbeTimeoutMs));
+
+  std::vector<LoopbackHttpServer::Request> seen = server.requests();
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ("/ok", seen[0].path);
+  EXPECT_EQ("/body?a=1&b=2", seen[1].path);  // the fragment stays at home
+  for (const auto& r : seen) EXPECT_EQ("ZEFOUpdate-Client/test", r.user_agent) << r.path;
+}
+
+TEST(HttpIsReachable, AnythingButAnHttpAnswerIsUnreachable) {
+  Server server;
+  const int port = server.port();
+  server.Stop();  // nobody listens there now
+  const auto probe = [](const std::wstring& address) {
+    return IsReachable(address, kProbeAgent, kProbeTimeoutMs);
+  };
+  EXPECT_FALSE(probe(L"http://127.0.0.1:" + std::to_wstring(port) + L"/ok"));
+  EXPECT_FALSE(probe(L"http://zefo-probe-test.invalid/page.html"));
+  EXPECT_FALSE(probe(L"ftp://127.0.0.1:" + std::to_wstring(port) + L"/ok"));
+  EXPECT_FALSE(probe(L"file:///C:/windows/win.ini"));
+  EXPECT_FALSE(probe(L"C:\\windows\\win.ini"));
+  EXPECT_FALSE(probe(L"not an address"));
+  EXPECT_FALSE(probe(L""));
+  EXPECT_FALSE(probe(L"http://"));
+  EXPECT_FALSE(probe(L"http://" + std::wstring(5000, L'a') + L"/"));
+}
+
+TEST(HttpIsReachable, SilentServerTimesOut) {
+  Server server;
+  const ULONGLONG start = ::GetTickCount64();
+  EXPECT_FALSE(IsReachable(server.Url("/silent"), kProbeAgent, 1500));
+  const ULONGLONG took = ::GetTickCount64() - start;
+  EXPECT_GE(took, 1000u);
+  EXPECT_LT(took, 20000u) << "the probe did not give up";
 }
 
 bool InCache(const std::wstring& address) {
