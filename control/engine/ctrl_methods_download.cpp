@@ -3,6 +3,7 @@
 #include <exdisp.h>
 
 #include "common/framework/com.h"
+#include "common/patch_list_format.h"
 #include "control/ctrl_frame.h"
 #include "control/engine/download_dialog.h"
 #include "control/engine/file_downloader.h"
@@ -60,11 +61,11 @@ bool CZUAXCtrl::AddModuleInfoEx(const std::wstring& bstrSPID, const std::wstring
   }
   CModuleInfo m = PlainModule(bstrURL, LLSize, bstrDispName, bAutoExec, bstrInstallerOption);
   m.install_param = bstrInstallParam;
-  m.phase_flag = DecimalTextToInt(bUnintallFlag);
+  m.phase_flag = patch_list::FlagNumber(bUnintallFlag);
   m.uninstall_path = bUninstallPath;
-  m.first_phase_reboot = DecimalTextToInt(bUninstallReboot);
-  m.install_reboot = DecimalTextToInt(bInstallReboot);
-  m.bounding_flag = DecimalTextToInt(bBoundingFlag);
+  m.first_phase_reboot = patch_list::FlagNumber(bUninstallReboot);
+  m.install_reboot = patch_list::FlagNumber(bInstallReboot);
+  m.bounding_flag = patch_list::FlagNumber(bBoundingFlag);
   m.spid = bstrSPID;
   if (!downloader_) downloader_.reset(new CFileDownloader());
   if (!downloader_->modules().AddEx(std::move(m))) {

@@ -2,21 +2,6 @@
 
 #include <limits>
 
-std::int32_t DecimalTextToInt(const std::wstring& text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
-  constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-  std::int64_t value = 0;
-  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-    value = value * 10 + (text[i] - L'0');
-    if (value > kMax + 1) value = kMax + 1;  // stays far from overflowing
-  }
-  if (negative) return static_cast<std::int32_t>(-value);
-  return static_cast<std::int32_t>(value > kMax ? kMax : value);
-}
-
 void ModuleList::Add(CModuleInfo module) {
   modules_.push_back(std::make_unique<CModuleInfo>(std::move(module)));
 }

@@ -22,12 +22,6 @@ struct CModuleInfo {
   std::wstring spid;
 };
 
-// The C library's decimal text-to-integer conversion as the page's
-// numeric texts need it: leading white space, an optional sign, then
-// digits up to the first other character; no digits gives 0. Values
-// beyond the 32-bit range saturate instead of wrapping.
-std::int32_t DecimalTextToInt(const std::wstring& text);
-
 class ModuleList {
  public:
   // AddModuleInfo: appended with the defaults of the Ex-only fields; the
