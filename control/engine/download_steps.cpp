@@ -70,18 +70,6 @@ bool RunFlags::PausedThenCancelled() {
 
 bool IsFilePath(const std::wstring& path) { return FileSizeOf(path).has_value(); }
 
-DesktopHold::DesktopHold() {
-  DisableScreenSaver();
-  KeepAwake();
-}
-
-void DesktopHold::Release() {
-  if (!held_) return;
-  held_ = false;
-  RestoreScreenSaver();
-  AllowSleep();
-}
-
 bool FindPartialToResume(const std::vector<std::wstring>& urls) {
   if (urls.empty()) return false;
   if (UrlScheme(urls[0]) == INTERNET_SCHEME_FTP &&
