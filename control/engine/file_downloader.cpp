@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/autorun.h"
+#include "common/patch_list_format.h"
 #include "common/platform.h"
 #include "common/update_folder.h"
 #include "control/ctrl_frame.h"
@@ -174,7 +175,7 @@ bool CFileDownloader::RunInstallPasses(std::size_t run_count, DesktopHold& deskt
       Abort(desktop);
       return false;
     }
-    if (column(m, kPatchColumnAutoExecute) == 0) continue;
+    if (column(m, patch_list::kColAutoExec) == 0) continue;
     SetCurrentName(modules_[static_cast<std::size_t>(m)].display_name);
     sink_->Notify(kNoticeFirstPassNext, 0);
     installer_->FirstPhaseRun(m);
@@ -182,14 +183,14 @@ bool CFileDownloader::RunInstallPasses(std::size_t run_count, DesktopHold& deskt
 
   const bool all_modules_run = run_count >= modules_.size();
   const int level = installer_->FirstPhaseRebootLevel();
-  if (level != 1 && level != 2) {
+  if (level != patch_list::kRebootRestart && level != patch_list::kRebootShutdown) {
     sink_->Notify(kNoticeSecondPass, installer_->PendingSecondRuns());
     for (int k = 0; k < records; ++k) {
       if (PausedThenCancelled()) {
         Abort(desktop);
         return false;
       }
-      if (column(k, kPatchColumnAutoExecute) == 0 || column(k, kPatchColumnPhaseFlag) == 0)
+      if (column(k, patch_list::kColAutoExec) == 0 || column(k, patch_list::kColPhaseFlag) == 0)
         continue;
       SetCurrentName(modules_[static_cast<std::size_t>(k)].display_name);
       sink_->Notify(kNoticeSecondPassNext, 0);
@@ -199,9 +200,9 @@ bool CFileDownloader::RunInstallPasses(std::size_t run_count, DesktopHold& deskt
     if (!all_modules_run)
       sink_->Ask(Text(kTextNotInstalled), Text(kTextNotInstalledCaption), MB_OK | MB_ICONWARNING);
     const int final_level = installer_->FinalRebootLevel();
-    if (final_level == 1 || final_level == 2) {
+    if (final_level == patch_list::kRebootRestart || final_level == patch_list::kRebootShutdown) {
       world_.register_autorun(L"/showpage");
-      sink_->Notify(final_level == 1 ? kNoticeRestart : kNoticeShutdown, 0);
+      sink_->Notify(final_level == patch_list::kRebootRestart ? kNoticeRestart : kNoticeShutdown, 0);
     } else {
       sink_->Notify(kNoticeFinished, 0);
     }
@@ -218,6 +219,6 @@ bool CFileDownloader::RunInstallPasses(std::size_t run_count, DesktopHold& deskt
     world_.register_autorun(L"/S");
   }
   desktop.Release();
-  sink_->Notify(level == 1 ? kNoticeRestart : kNoticeShutdown, 0);
+  sink_->Notify(level == patch_list::kRebootRestart ? kNoticeRestart : kNoticeShutdown, 0);
   return true;
 }

@@ -107,9 +107,10 @@ void CSelfDownloader::Run() {
   if (reboot != 0) {
     // Only a restart or a shutdown is understood; anything else fails
     // without looking at what the installer did.
-    sink_->Notify(reboot == 1 || reboot == 2 ? RestartAfterVerifying(reboot, launched, desktop)
-                                             : kNoticeSelfUpdateFailed,
-                  0);
+    const bool understood =
+        reboot == patch_list::kRebootRestart || reboot == patch_list::kRebootShutdown;
+    sink_->Notify(
+        understood ? RestartAfterVerifying(reboot, launched, desktop) : kNoticeSelfUpdateFailed, 0);
     return;
   }
   sink_->Notify(kNoticeSecondPass, 1);
@@ -121,7 +122,7 @@ void CSelfDownloader::Run() {
     // A two-phase installer: its second run decides.
     sink_->Notify(kNoticeSecondPassNext, 0);
     launched = LaunchInstaller(&reboot, &install);
-    if (reboot == 1 || reboot == 2) {
+    if (reboot == patch_list::kRebootRestart || reboot == patch_list::kRebootShutdown) {
       sink_->Notify(RestartAfterVerifying(reboot, launched, desktop), 0);
       return;
     }
@@ -144,7 +145,7 @@ int CSelfDownloader::RestartAfterVerifying(std::int32_t reboot, bool launched,
   if (!Verify(launched)) return kNoticeSelfUpdateFailed;
   world_.register_autorun(L"/showpage");
   desktop.Release();
-  return reboot == 1 ? kNoticeRestart : kNoticeShutdown;
+  return reboot == patch_list::kRebootRestart ? kNoticeRestart : kNoticeShutdown;
 }
 
 bool CSelfDownloader::Verify(bool launched) {
