@@ -28,10 +28,9 @@ bool PowerAllowsRun(IRunSink& sink, std::atomic<int>& pause);
 bool UserWantsResume(IRunSink& sink);
 
 // The run a file downloads in: the transfer's counters and flags, and the
-// two facts the download step adds.
+// fact the download step adds.
 class IFileDownloadRun : public ITransferProgress {
  public:
-  virtual void SetExpectedBytes(std::uint64_t n) = 0;
   // The current file is complete and in place; its bytes count as done.
   virtual void FileInPlace() = 0;
 

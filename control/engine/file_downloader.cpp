@@ -87,11 +87,6 @@ void CFileDownloader::SetCurrentName(const std::wstring& name) {
 
 std::wstring CFileDownloader::Text(long id) const { return RegisteredString(id); }
 
-void CFileDownloader::SetExpectedBytes(std::uint64_t n) {
-  std::lock_guard<std::mutex> lock(progress_mutex_);
-  expected_ = n;
-}
-
 void CFileDownloader::FileInPlace() {
   std::lock_guard<std::mutex> lock(progress_mutex_);
   completed_ += current_;

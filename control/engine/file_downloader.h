@@ -66,7 +66,6 @@ class CFileDownloader : public CThread, public RunFlags {
   std::wstring Text(long id) const;
 
   // IFileDownloadRun
-  void SetExpectedBytes(std::uint64_t n) override;
   void FileInPlace() override;
 
   RunWorld world_;
@@ -76,7 +75,6 @@ class CFileDownloader : public CThread, public RunFlags {
   // Shared with the dialog's timer under progress_mutex_.
   std::uint64_t completed_ = 0;
   std::uint64_t total_ = 0;
-  std::uint64_t expected_ = 0;
   int index_ = 0;
   std::wstring name_;
 

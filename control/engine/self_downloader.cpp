@@ -134,7 +134,6 @@ void CSelfDownloader::Run() {
 
 bool CSelfDownloader::LaunchInstaller(std::int32_t* reboot, std::int32_t* install) {
   const bool launched = world_.launch(ModuleFinalPath(job_.patch_url));
-  launch_marker_ = 1;
   *reboot = world_.take_flag(kRebootFlagValue);
   *install = world_.take_flag(kInstallFlagValue);
   return launched;
@@ -149,8 +148,6 @@ int CSelfDownloader::RestartAfterVerifying(std::int32_t reboot, bool launched,
 }
 
 bool CSelfDownloader::Verify(bool launched) {
-  if (!launch_marker_) return false;
-  launch_marker_ = 0;
   // The version text names the new version, without regard to case.
   if (!launched || !zu::EqualsIgnoringAsciiCase(world_.version_text(), job_.new_version)) {
     sink_->Ask(Text(kTextSelfUpdateFailed), Text(kTextQuestionCaption), MB_OK | MB_ICONWARNING);

@@ -75,17 +75,15 @@ class CSelfDownloader : public CThread, public RunFlags {
   // once verified, "/showpage" is registered for the next logon.
   int RestartAfterVerifying(std::int32_t reboot, bool launched, DesktopHold& desktop);
   // Whether the launch ran and "Version.txt" now names the new version;
-  // tells the user either way. Only once per launch.
+  // tells the user either way. Run calls it once, after the last launch.
   bool Verify(bool launched);
   std::wstring Text(long id) const;
 
   // IFileDownloadRun
-  void SetExpectedBytes(std::uint64_t) override {}
   void FileInPlace() override {}
 
   const SelfUpdateJob job_;
   SelfUpdateWorld world_;
   std::unique_ptr<IRunSink> sink_;
   std::atomic<int> power_check_{1};
-  int launch_marker_ = 0;  // 1 after each launch, cleared by the verification
 };
