@@ -419,7 +419,7 @@ TEST_F(FileDownloaderTest, BindChecksTheDiskOfTheUpdateFolderAndTheNoTotalRule) 
     EXPECT_EQ(d.Bind(), c.bound) << c.sizes.size();
     EXPECT_EQ(ZuLastError(), c.error);
     if (c.bound) {
-      EXPECT_EQ(d.TotalBytes(), c.total);
+      EXPECT_EQ(d.Progress().total, c.total);
     }
   }
   EXPECT_EQ(g_free_space_asked, L"C:\\Update\\");
