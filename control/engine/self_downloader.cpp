@@ -48,12 +48,6 @@ CSelfDownloader::CSelfDownloader(SelfUpdateJob job, SelfUpdateWorld world)
 
 CSelfDownloader::~CSelfDownloader() { Join(); }
 
-bool CSelfDownloader::Bind() {
-  if (IsUserAdministrator()) return true;
-  SetZuLastError(kZuErrorNotAdmin);
-  return false;
-}
-
 RunProgress CSelfDownloader::Progress() const {
   RunProgress p;
   p.total = job_.size;

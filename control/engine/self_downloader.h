@@ -52,10 +52,6 @@ class CSelfDownloader : public CThread, public RunFlags {
   explicit CSelfDownloader(SelfUpdateJob job, SelfUpdateWorld world = SelfUpdateWorld::Real());
   ~CSelfDownloader() override;
 
-  // UpdateToLatestVersion's bind: false with last-error 0x20000002 for a
-  // caller who is not an administrator.
-  bool Bind();
-
   // IDownloadRun: what the dialog drives. The battery handling applies
   // until the download step is over.
   void SetSink(std::unique_ptr<IRunSink> sink) override { sink_ = std::move(sink); }
