@@ -85,9 +85,8 @@ bool CZUAXCtrl::ClearModuleList() {
 bool CZUAXCtrl::IsDownloaded(const std::wstring& bstrFilePath) {
   if (!PassPlainPrologue()) return kRefusedBool;
   if (bstrFilePath.empty()) return false;
-  std::wstring path = ModuleFinalPath(bstrFilePath);
-  DWORD attrs = path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(path.c_str());
-  if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+  const std::wstring path = ModuleFinalPath(bstrFilePath);
+  if (path.empty() || !IsFilePath(path)) {
     SetZuLastError(kZuErrorFileMissing);
     return false;
   }

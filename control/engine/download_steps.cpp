@@ -108,7 +108,7 @@ DownloadResult DownloadFile(const std::wstring& url, std::uint64_t expected,
     SetZuLastError(kZuErrorBadModuleUrl);
     return DownloadResult::kFailed;
   }
-  const std::wstring final_path = partial_path.substr(0, partial_path.size() - 3);
+  const std::wstring final_path = ModuleFinalPath(url);
   // Refused schemes leave nothing behind, not even the file's folder.
   const INTERNET_SCHEME scheme = UrlScheme(url);
   if (scheme != INTERNET_SCHEME_FTP && scheme != INTERNET_SCHEME_HTTP &&
