@@ -3,7 +3,7 @@
 #include <limits>
 
 void ModuleList::Add(CModuleInfo module) {
-  modules_.push_back(std::make_unique<CModuleInfo>(std::move(module)));
+  modules_.push_back(std::move(module));
 }
 
 bool ModuleList::AddEx(CModuleInfo module) {
@@ -26,8 +26,8 @@ void ModuleList::Clear() {
 std::uint64_t ModuleList::KnownSizeSum() const {
   std::uint64_t sum = 0;
   for (const auto& m : modules_) {
-    if (m->size <= 0) continue;
-    std::uint64_t size = static_cast<std::uint64_t>(m->size);
+    if (m.size <= 0) continue;
+    std::uint64_t size = static_cast<std::uint64_t>(m.size);
     sum = size > std::numeric_limits<std::uint64_t>::max() - sum
               ? std::numeric_limits<std::uint64_t>::max()
               : sum + size;
@@ -37,12 +37,12 @@ std::uint64_t ModuleList::KnownSizeSum() const {
 
 bool ModuleList::HasUnknownSize() const {
   for (const auto& m : modules_)
-    if (m->size == 0) return true;
+    if (m.size == 0) return true;
   return false;
 }
 
 std::size_t ModuleList::AutoExecuteCount() const {
   std::size_t n = 0;
-  for (const auto& m : modules_) n += m->auto_execute ? 1 : 0;
+  for (const auto& m : modules_) n += m.auto_execute ? 1 : 0;
   return n;
 }

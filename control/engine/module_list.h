@@ -2,7 +2,6 @@
 // The modules a page queues for one download run, and the rules of the
 // add methods. Plain C++ (no Windows headers).
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,7 +35,7 @@ class ModuleList {
 
   std::size_t size() const { return modules_.size(); }
   bool empty() const { return modules_.empty(); }
-  const CModuleInfo& operator[](std::size_t i) const { return *modules_[i]; }
+  const CModuleInfo& operator[](std::size_t i) const { return modules_[i]; }
 
   // The sum of the sizes of the modules whose size is known (saturating),
   // and whether any module's size is unknown (then the run has no total).
@@ -48,7 +47,9 @@ class ModuleList {
   int bounding_adds() const { return bounding_adds_; }
 
  private:
-  std::vector<std::unique_ptr<CModuleInfo>> modules_;
+  // Unchanged while a run reads it: the page's add and clear methods
+  // refuse during a run.
+  std::vector<CModuleInfo> modules_;
   int bounding_adds_ = 0;
   int auto_execute_adds_ = 0;
 };
