@@ -114,6 +114,6 @@ bool CZUAXCtrl::RunEngineDialog(CDownloadDLG& dialog, IDownloadRun& run, bool bo
 }
 
 void CZUAXCtrl::RefreshHostPage() {
-  zu::ComPtr<IWebBrowser2> browser = zu::ComPtr<IWebBrowser2>::Attach(HostWebBrowser(client_site()));
+  zu::ComPtr<IWebBrowser2> browser = HostWebBrowser(client_site());
   if (browser) browser->Refresh();
 }
