@@ -1,5 +1,8 @@
 #include "agent/install_dlg.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "agent/resource.h"
 #include "agent/update_check.h"
 #include "common/autorun.h"
@@ -33,39 +36,28 @@ std::wstring NewHardwareTitle() {
 }
 
 // Whether a record waits for the restart before its second run.
-bool NeedsRestartBetweenPhases(CWrapIniOper& list) {
-  for (std::int32_t i = 0; i < list.count(); ++i) {
-    std::int32_t restart = 0, first_reboot = 0;
-    if (list.ReadInt(i, kColTwoPhaseRestart, &restart) && restart == 1 &&
-        list.ReadInt(i, kColFirstReboot, &first_reboot) && first_reboot == 1)
-      return true;
-  }
-  return false;
+bool NeedsRestartBetweenPhases(const std::vector<PatchRecord>& records) {
+  return std::any_of(records.begin(), records.end(), [](const PatchRecord& r) {
+    return r.two_phase_restart == 1 && r.first_reboot == 1;
+  });
 }
 
 }  // namespace
 
 InstallWorld InstallWorld::Real(std::function<void()> open_support_page) {
   InstallWorld w;
-  w.on_mains = [] {
-    SYSTEM_POWER_STATUS status;
-    return !::GetSystemPowerStatus(&status) || status.ACLineStatus != 0;
-  };
+  w.on_mains = [] { return !RunsOnBattery(); };
   w.register_autorun = [](const std::wstring& argument) { return RegisterAutorun(argument); };
   w.open_support_page = std::move(open_support_page);
   w.restart = [] { return RestartWindows(); };
   w.shutdown = [] { return ShutdownWindows(); };
-  w.hold_desktop = [](bool hold) {
-    if (hold) {
-      DisableScreenSaver();
-      KeepAwake();
-    } else {
-      RestoreScreenSaver();
-      AllowSleep();
-    }
+  // Copies of the world share the one hold.
+  w.hold_desktop = [held = std::make_shared<std::optional<DesktopHold>>()](bool hold) {
+    if (hold)
+      held->emplace();
+    else
+      held->reset();
   };
-  w.message_box = [](HWND owner, const std::wstring& text, const std::wstring& caption,
-                     UINT type) { return ::MessageBoxW(owner, text.c_str(), caption.c_str(), type); };
   w.new_hardware_title = &NewHardwareTitle;
   return w;
 }
@@ -102,21 +94,15 @@ BOOL CInstallDLG::OnInitDialog() {
   full_rect_ = rect;
   ::SetWindowPos(hwnd(), nullptr, kDialogX, kDialogY, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
 
-  int pending = 0;
-  {
-    CPatchInstaller installer(world_.patch_list, world_.launch);
-    pending = installer.PendingSecondRuns();
-  }
+  std::vector<PatchRecord> records;
+  CWrapIniOper(world_.patch_list).ReadAll(&records);
   power_state_ = 3;
-  if (pending > 0 && !world_.on_mains()) ShowPowerMessage();
+  if (PendingSecondRuns(records) > 0 && !world_.on_mains()) ShowPowerMessage();
   power_state_ = 4;
 
-  {
-    CWrapIniOper list(world_.patch_list);
-    // Without the library or its string there is nothing to look for.
-    if (NeedsRestartBetweenPhases(list)) hidden_title_ = world_.new_hardware_title();
-    if (!hidden_title_.empty()) ::SetTimer(hwnd(), kHideTimer, kHideTimerMs, nullptr);
-  }
+  // Without the library or its string there is nothing to look for.
+  if (NeedsRestartBetweenPhases(records)) hidden_title_ = world_.new_hardware_title();
+  if (!hidden_title_.empty()) ::SetTimer(hwnd(), kHideTimer, kHideTimerMs, nullptr);
   worker_ = std::thread(&CInstallDLG::Work, hwnd(), world_, power_event_.get(), shared_);
   return TRUE;
 }
@@ -177,16 +163,10 @@ void CInstallDLG::OnNotice(int kind, LPARAM arg) {
       End(IDOK);
       break;
     case kNoticeRestart:
-      world_.message_box(::GetDesktopWindow(), zu::LoadResString(IDS_REBOOT_TEXT),
-                         zu::LoadResString(IDS_REBOOT_CAPTION), MB_OK | MB_ICONEXCLAMATION);
-      // Refused (no privilege, or the platform said no): the agent goes on
-      // as it would after the next logon instead of waiting here for good.
-      if (!world_.restart()) End(IDOK);
+      TellThenEndSession(IDS_REBOOT_TEXT, IDS_REBOOT_CAPTION, world_.restart);
       break;
     case kNoticeShutdown:
-      world_.message_box(::GetDesktopWindow(), zu::LoadResString(IDS_SHUTDOWN_TEXT),
-                         zu::LoadResString(IDS_SHUTDOWN_CAPTION), MB_OK | MB_ICONEXCLAMATION);
-      if (!world_.shutdown()) End(IDOK);
+      TellThenEndSession(IDS_SHUTDOWN_TEXT, IDS_SHUTDOWN_CAPTION, world_.shutdown);
       break;
     case kNoticeShow:
       ::SetWindowPos(hwnd(), nullptr, kDialogX, kDialogY, full_rect_.right - full_rect_.left,
@@ -197,60 +177,62 @@ void CInstallDLG::OnNotice(int kind, LPARAM arg) {
   }
 }
 
+void CInstallDLG::TellThenEndSession(UINT text_id, UINT caption_id,
+                                     const std::function<bool()>& end_session) {
+  world_.message_box(::GetDesktopWindow(), zu::LoadResString(text_id),
+                     zu::LoadResString(caption_id), MB_OK | MB_ICONEXCLAMATION);
+  // Refused (no privilege, or the platform said no): the agent goes on as
+  // it would after the next logon instead of waiting here for good.
+  if (!end_session()) End(IDOK);
+}
+
 void CInstallDLG::Work(HWND dialog, InstallWorld world, HANDLE power_event,
                        std::shared_ptr<Shared> shared) {
   world.hold_desktop(true);
+  std::unique_ptr<InstallWorld, void (*)(InstallWorld*)> held(
+      &world, [](InstallWorld* w) { w->hold_desktop(false); });
   CPatchInstaller installer(world.patch_list, world.launch);
   CWrapIniOper& list = installer.list();
-  const std::int32_t n = list.count();
-  int auto_exec_records = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
-    std::int32_t v = 0;
-    if (list.ReadInt(i, kColAutoExec, &v) && v == 1) ++auto_exec_records;
-  }
-  const int pending = installer.PendingSecondRuns();
+  // Each record's own cells change only with its own run.
+  std::vector<PatchRecord> records;
+  list.ReadAll(&records);
+  const auto auto_exec_records = std::count_if(
+      records.begin(), records.end(), [](const PatchRecord& r) { return r.auto_exec == 1; });
+  const int pending = PendingSecondRuns(records);
   shared->remaining = pending;
   Post(dialog, kNoticeTotal, pending);
 
   if (!list.Exists()) {
-    world.hold_desktop(false);
     Post(dialog, kNoticeEnd);
     return;
   }
-  for (std::int32_t i = 0; i < n; ++i) {
+  for (std::size_t i = 0; i < records.size(); ++i) {
     // On battery, or with the window gone, the run stops between two
     // installers; the "/S" registration stays for the next logon.
     if (!::IsWindow(dialog)) {
-      world.hold_desktop(false);
       Post(dialog, kNoticeEnd);
       return;
     }
     ::WaitForSingleObject(power_event, INFINITE);
     if (!world.on_mains()) {
-      world.hold_desktop(false);
       Post(dialog, kNoticeEnd);
       return;
     }
-    std::int32_t auto_exec = 0, phase = 0, installed = 0;
-    list.ReadInt(i, kColAutoExec, &auto_exec);
-    list.ReadInt(i, kColPhaseFlag, &phase);
-    list.ReadInt(i, kColInstalled, &installed);
-    if (auto_exec == 0 || phase == 0 || installed != 0) continue;
-    std::wstring name;
-    list.ReadString(i, kColName, &name);
+    const PatchRecord& r = records[i];
+    if (r.auto_exec == 0 || r.phase_flag == 0 || r.installed != 0) continue;
     {
       std::lock_guard<std::mutex> lock(shared->name_lock);
-      shared->name = name;
+      shared->name = r.name;
     }
     Post(dialog, kNoticeStarted, i);
     Post(dialog, kNoticeName);
     Post(dialog, kNoticeShow);
     --shared->remaining;
-    installer.SecondPhaseRun(i);
+    installer.SecondPhaseRun(static_cast<std::int32_t>(i));
   }
-  world.hold_desktop(false);
+  held.reset();
 
-  if (auto_exec_records < n)
+  if (auto_exec_records < list.count())
     world.message_box(dialog, zu::LoadResString(IDS_INSTALL_YOURSELF),
                       zu::LoadResString(IDS_APP_TITLE, L"ZEFO Update"), MB_OK | MB_ICONEXCLAMATION);
   switch (installer.FinalRebootLevel()) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "agent/info/agent_message.h"
 #include "common/framework/handle.h"
 #include "common/framework/window.h"
 #include "common/patch_installer.h"
@@ -32,9 +33,10 @@ struct InstallWorld {
   // Screen saver off and the machine awake (true), and back (false); both
   // on the worker thread, which owns its execution state.
   std::function<void(bool hold)> hold_desktop;
-  std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption,
-                    UINT type)>
-      message_box;
+  AgentMessageBoxFn message_box = [](HWND owner, const std::wstring& text,
+                                     const std::wstring& caption, UINT type) {
+    return zu::seams::agent_message_box(owner, text, caption, type);
+  };
   // Title of the system window that driver installs may raise: string
   // 2123 of newdev.dll from Vista on, 2040 before; empty when there is none.
   std::function<std::wstring()> new_hardware_title;
@@ -80,6 +82,8 @@ class CInstallDLG : public zu::Dialog {
   static void Work(HWND dialog, InstallWorld world, HANDLE power_event,
                    std::shared_ptr<Shared> shared);
   void OnNotice(int kind, LPARAM arg);
+  // The restart or shutdown notice: the message, then the session's end.
+  void TellThenEndSession(UINT text_id, UINT caption_id, const std::function<bool()>& end_session);
 
   InstallWorld world_;
   int total_ = 0;

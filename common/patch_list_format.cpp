@@ -263,7 +263,7 @@ std::wstring ExecutedSpids(const std::vector<PatchRecord>& records) {
 
 std::int32_t FlagNumber(const std::wstring& text) {
   std::size_t i = 0;
-  while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
+  while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
   std::int64_t value = 0;

@@ -127,9 +127,10 @@ bool AllInstalled(const std::vector<PatchRecord>& records);
 // record order, joined with ","; empty SPIDs add nothing.
 std::wstring ExecutedSpids(const std::vector<PatchRecord>& records);
 
-// An installer's "InstallFlg" or "RebootFlg" text as a number: optional
-// blanks and sign, then decimal digits up to the first other character;
-// no digits is 0; beyond 32 bits saturates.
+// A decimal text as the C library converts it (an installer's "InstallFlg"
+// or "RebootFlg", the page's numeric module fields): optional white space
+// and sign, then decimal digits up to the first other character; no digits
+// is 0; beyond 32 bits saturates instead of wrapping.
 std::int32_t FlagNumber(const std::wstring& text);
 
 // Whether a path names a file in a module folder of the update folder,

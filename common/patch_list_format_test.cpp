@@ -222,7 +222,11 @@ TEST(PatchListFormatTest, InstallerFlagsReadAsTheirLeadingNumber) {
   } cases[] = {{L"1", 1},        {L"0", 0},          {L"", 0},          {L"x", 0},
                {L" 2", 2},       {L"3abc", 3},       {L"-1", -1},       {L"+4", 4},
                {L"1 2", 1},      {L"99999999999", INT32_MAX},           {L"-99999999999", INT32_MIN},
-               {L"2147483648", INT32_MAX},           {L"-2147483648", INT32_MIN}};
+               {L"2147483648", INT32_MAX},           {L"-2147483648", INT32_MIN},
+               // The page's numeric module fields.
+               {L"abc", 0},      {L"  42", 42},      {L"\t-7", -7},     {L"12abc", 12},
+               {L"- 1", 0},      {L"0x10", 0},       {L"007", 7},       {L"2147483647", 2147483647},
+               {L"-99999999999999999999", INT32_MIN}, {L"99999999999999999999", INT32_MAX}};
   for (const Case& c : cases) EXPECT_EQ(FlagNumber(c.text), c.value) << c.text;
 }
 

@@ -11,6 +11,7 @@
 namespace zu::seams {
 ExitWindowsFn exit_windows = &::ExitWindowsEx;
 SetExecutionStateFn set_execution_state = &::SetThreadExecutionState;
+GetSystemPowerStatusFn get_system_power_status = &::GetSystemPowerStatus;
 }  // namespace zu::seams
 
 namespace {
@@ -128,6 +129,23 @@ bool KeepAwake() {
 }
 
 bool AllowSleep() { return zu::seams::set_execution_state(ES_CONTINUOUS) != 0; }
+
+DesktopHold::DesktopHold() {
+  DisableScreenSaver();
+  KeepAwake();
+}
+
+void DesktopHold::Release() {
+  if (!held_) return;
+  held_ = false;
+  RestoreScreenSaver();
+  AllowSleep();
+}
+
+bool RunsOnBattery() {
+  SYSTEM_POWER_STATUS status = {};
+  return zu::seams::get_system_power_status(&status) && status.ACLineStatus == 0;
+}
 
 bool DisableScreenSaver() {
   // Set first: when the value cannot be read, the restore still turns the

@@ -1,7 +1,7 @@
 #pragma once
 // Operations on the user's desktop that both deliverables share: the
-// administrator test, restart and shutdown, keep-awake, screen saver and the
-// operating-system generation.
+// administrator test, restart and shutdown, keep-awake, screen saver, the
+// power line and the operating-system generation.
 
 #include <string>
 
@@ -31,3 +31,22 @@ bool AllowSleep();
 // process responsible for it, and answers false otherwise.
 bool DisableScreenSaver();
 bool RestoreScreenSaver();
+
+// Screen saver off and the PC kept awake from construction until Release
+// or destruction, whichever comes first. Both on one thread: the execution
+// state belongs to a thread.
+class DesktopHold {
+ public:
+  DesktopHold();
+  ~DesktopHold() { Release(); }
+  DesktopHold(const DesktopHold&) = delete;
+  DesktopHold& operator=(const DesktopHold&) = delete;
+  void Release();
+
+ private:
+  bool held_ = true;
+};
+
+// Through zu::seams::get_system_power_status: whether the PC runs on
+// battery now (AC line offline); an unknown status counts as mains.
+bool RunsOnBattery();

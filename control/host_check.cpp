@@ -23,7 +23,7 @@ bool ReadDebugValue(const wchar_t* section, const std::wstring& key, std::wstrin
 
 // The address of the browser window's top-level document.
 bool BrowserAddress(IOleClientSite* site, std::wstring* address) {
-  zu::ComPtr<IWebBrowser2> browser = zu::ComPtr<IWebBrowser2>::Attach(HostWebBrowser(site));
+  zu::ComPtr<IWebBrowser2> browser = HostWebBrowser(site);
   if (!browser) return false;
   zu::Bstr location;
   if (FAILED(browser->get_LocationURL(location.put()))) return false;
@@ -80,14 +80,13 @@ std::optional<PageUrlParts> ParsePageUrl(const std::wstring& address) {
 
 }  // namespace
 
-IWebBrowser2* HostWebBrowser(IOleClientSite* client_site) {
+zu::ComPtr<IWebBrowser2> HostWebBrowser(IOleClientSite* client_site) {
   if (!client_site) return nullptr;
   zu::ComPtr<IServiceProvider> provider;
   if (FAILED(client_site->QueryInterface(IID_IServiceProvider, provider.put_void())) || !provider)
     return nullptr;
-  IWebBrowser2* browser = nullptr;
-  if (FAILED(provider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2,
-                                    reinterpret_cast<void**>(&browser))))
+  zu::ComPtr<IWebBrowser2> browser;
+  if (FAILED(provider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.put_void())))
     return nullptr;
   return browser;
 }

@@ -4,6 +4,8 @@
 // call asks the browser and reads the file again; nothing is cached.
 #include <string>
 
+#include "common/framework/com.h"
+
 struct IOleClientSite;
 struct IWebBrowser2;
 
@@ -26,8 +28,8 @@ inline constexpr unsigned kDebugValueChars = 128;
 bool IsHostPageAllowed(IOleClientSite* client_site);
 
 // The browser behind the client site (IServiceProvider, SID_SWebBrowserApp,
-// IWebBrowser2) with a reference for the caller, or null.
-IWebBrowser2* HostWebBrowser(IOleClientSite* client_site);
+// IWebBrowser2), or null.
+zu::ComPtr<IWebBrowser2> HostWebBrowser(IOleClientSite* client_site);
 
 // The address test alone: the browser-mode parse and the strict reading of
 // page_url_rules.h must agree on scheme and host, then the allow-list.

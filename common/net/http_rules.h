@@ -39,4 +39,8 @@ inline constexpr wchar_t kProbeAgentPrefix[] = L"ZEFOUpdate-Client/";
 // value that is not a number or does not fit 64 bits is no length at all.
 std::optional<std::uint64_t> ParseContentLength(std::wstring_view text);
 
+// The first byte of a Content-Range value "bytes <first>-<last>/<length>",
+// if it has that shape (first not past last, both fit 64 bits).
+std::optional<std::uint64_t> ContentRangeFirst(std::wstring_view value);
+
 }  // namespace zu::net

@@ -65,5 +65,10 @@ TEST(HttpRules, ContentLengthIsADecimalThatFits64Bits) {
   for (const auto& c : cases) EXPECT_EQ(c.length, ParseContentLength(c.text)) << c.text;
 }
 
+TEST(HttpRules, ContentRangeFirstByte) {
+  EXPECT_EQ(ContentRangeFirst(L"bytes 7-8/*"), 7u);
+  EXPECT_EQ(ContentRangeFirst(L"bytes 99999999999999999999-1/2"), std::nullopt);
+}
+
 }  // namespace
 }  // namespace zu::net

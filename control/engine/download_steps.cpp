@@ -70,18 +70,6 @@ bool RunFlags::PausedThenCancelled() {
 
 bool IsFilePath(const std::wstring& path) { return FileSizeOf(path).has_value(); }
 
-DesktopHold::DesktopHold() {
-  DisableScreenSaver();
-  KeepAwake();
-}
-
-void DesktopHold::Release() {
-  if (!held_) return;
-  held_ = false;
-  RestoreScreenSaver();
-  AllowSleep();
-}
-
 bool FindPartialToResume(const std::vector<std::wstring>& urls) {
   if (urls.empty()) return false;
   if (UrlScheme(urls[0]) == INTERNET_SCHEME_FTP &&
@@ -120,8 +108,7 @@ DownloadResult DownloadFile(const std::wstring& url, std::uint64_t expected,
     SetZuLastError(kZuErrorBadModuleUrl);
     return DownloadResult::kFailed;
   }
-  const std::wstring final_path = partial_path.substr(0, partial_path.size() - 3);
-  run.SetExpectedBytes(expected);
+  const std::wstring final_path = ModuleFinalPath(url);
   // Refused schemes leave nothing behind, not even the file's folder.
   const INTERNET_SCHEME scheme = UrlScheme(url);
   if (scheme != INTERNET_SCHEME_FTP && scheme != INTERNET_SCHEME_HTTP &&

@@ -1,6 +1,6 @@
 #pragma once
 // The steps of a download run that the module run and the self update take
-// the same way: the desktop kept awake for the run, the search for a
+// the same way (with the platform's DesktopHold): the search for a
 // partial file to continue, the power check, the resume question, and the
 // download of one file into its place below C:\Update.
 #include <atomic>
@@ -10,23 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "common/platform.h"
 #include "control/engine/download_run.h"
 #include "control/engine/transfer.h"
-
-// Screen saver off and the PC kept awake from construction until Release
-// or destruction, whichever comes first. Both on the worker's thread: the
-// execution state belongs to a thread.
-class DesktopHold {
- public:
-  DesktopHold();
-  ~DesktopHold() { Release(); }
-  DesktopHold(const DesktopHold&) = delete;
-  DesktopHold& operator=(const DesktopHold&) = delete;
-  void Release();
-
- private:
-  bool held_ = true;
-};
 
 // Whether a partial file of one of the URLs waits to be continued. Behind
 // a proxy, a run whose first URL is on an FTP server other than the
@@ -42,10 +28,9 @@ bool PowerAllowsRun(IRunSink& sink, std::atomic<int>& pause);
 bool UserWantsResume(IRunSink& sink);
 
 // The run a file downloads in: the transfer's counters and flags, and the
-// two facts the download step adds.
+// fact the download step adds.
 class IFileDownloadRun : public ITransferProgress {
  public:
-  virtual void SetExpectedBytes(std::uint64_t n) = 0;
   // The current file is complete and in place; its bytes count as done.
   virtual void FileInPlace() = 0;
 

@@ -14,15 +14,9 @@ zu::seams::GetDiskFreeSpaceExFn LookUpFreeSpaceQuery() {
 }  // namespace
 
 namespace zu::seams {
-GetSystemPowerStatusFn get_system_power_status = &::GetSystemPowerStatus;
 GetDiskFreeSpaceExFn get_disk_free_space_ex = LookUpFreeSpaceQuery();
 InternetGetConnectedStateFn internet_get_connected_state = &::InternetGetConnectedState;
 }  // namespace zu::seams
-
-bool RunsOnBattery() {
-  SYSTEM_POWER_STATUS status = {};
-  return zu::seams::get_system_power_status(&status) && status.ACLineStatus == 0;
-}
 
 bool InternetUsesProxy() {
   DWORD flags = 0;

@@ -1,17 +1,18 @@
 #pragma once
 // The process-wide Windows calls of the engine that tests replace: Wine
-// always reports mains power, cannot be made to report a proxy, and a
-// full disk is not at hand. Tests replace them with zu::ScopedOverride.
+// cannot be made to report a proxy, and a full disk is not at hand. Tests
+// replace them with zu::ScopedOverride. The power line's seam and
+// RunsOnBattery live with the platform, which the agent shares.
 #include <windows.h>
+
+#include "common/platform_seams.h"
 
 namespace zu::seams {
 
-using GetSystemPowerStatusFn = BOOL(WINAPI*)(LPSYSTEM_POWER_STATUS status);
 using GetDiskFreeSpaceExFn = BOOL(WINAPI*)(LPCWSTR directory, PULARGE_INTEGER available,
                                            PULARGE_INTEGER total, PULARGE_INTEGER free);
 using InternetGetConnectedStateFn = BOOL(WINAPI*)(LPDWORD flags, DWORD reserved);
 
-extern GetSystemPowerStatusFn get_system_power_status;  // ::GetSystemPowerStatus
 // "GetDiskFreeSpaceExW" looked up in kernel32.dll; null when missing.
 extern GetDiskFreeSpaceExFn get_disk_free_space_ex;
 extern InternetGetConnectedStateFn internet_get_connected_state;  // ::InternetGetConnectedState
@@ -19,9 +20,8 @@ extern InternetGetConnectedStateFn internet_get_connected_state;  // ::InternetG
 
 }  // namespace zu::seams
 
-// Through the seams: whether the PC runs on battery now (AC line offline),
-// whether the system's Internet settings use a proxy, and the bytes this
-// user may still write on the disk that holds the folder (0 when unknown).
-bool RunsOnBattery();
+// Through the seams: whether the system's Internet settings use a proxy,
+// and the bytes this user may still write on the disk that holds the
+// folder (0 when unknown).
 bool InternetUsesProxy();
 unsigned long long FreeBytesForFolder(const wchar_t* folder);

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/autorun.h"
+#include "common/patch_list_format.h"
 #include "common/platform.h"
 #include "common/update_folder.h"
 #include "control/ctrl_frame.h"
@@ -27,8 +28,7 @@ RunWorld RunWorld::Real() {
 }
 
 CFileDownloader::CFileDownloader(RunWorld world)
-    : world_(std::move(world)), sink_(std::make_unique<SilentRunSink>()),
-      update_folder_(kUpdateFolder) {
+    : world_(std::move(world)), sink_(std::make_unique<SilentRunSink>()) {
   // Errors are ignored: a run without the folder fails at its first file.
   EnsureUpdateFolder();
 }
@@ -44,7 +44,7 @@ bool CFileDownloader::Bind() {
   std::uint64_t total = modules_.KnownSizeSum();
   // Measured where the files go; WinINet keeps no second copy in its
   // cache, so each module counts once.
-  if (total > FreeBytesForFolder(update_folder_.c_str())) {
+  if (total > FreeBytesForFolder(kUpdateFolder)) {
     SetZuLastError(kZuErrorDiskSpace);
     return false;
   }
@@ -64,11 +64,6 @@ RunProgress CFileDownloader::Progress() const {
   return p;
 }
 
-std::uint64_t CFileDownloader::TotalBytes() const {
-  std::lock_guard<std::mutex> lock(progress_mutex_);
-  return total_;
-}
-
 std::uint64_t CFileDownloader::DoneBytes() const {
   std::lock_guard<std::mutex> lock(progress_mutex_);
   return completed_ + current_;
@@ -85,11 +80,6 @@ void CFileDownloader::SetCurrentName(const std::wstring& name) {
 }
 
 std::wstring CFileDownloader::Text(long id) const { return RegisteredString(id); }
-
-void CFileDownloader::SetExpectedBytes(std::uint64_t n) {
-  std::lock_guard<std::mutex> lock(progress_mutex_);
-  expected_ = n;
-}
 
 void CFileDownloader::FileInPlace() {
   std::lock_guard<std::mutex> lock(progress_mutex_);
@@ -138,86 +128,87 @@ void CFileDownloader::Run() {
 
   SetZuLastError(kZuErrorSuccess);
   sink_->Notify(kNoticeDownloaded, 0);
-  run_auto_execute_count_ = modules_.AutoExecuteCount();
-  if (run_auto_execute_count_ == 0) {
+  const std::size_t auto_execute_count = modules_.AutoExecuteCount();
+  if (auto_execute_count == 0) {
     ::Sleep(kBeforeHideMs);
     sink_->Notify(kNoticeHide, 0);
-    sink_->Ask(Text(kTextNotInstalled), Text(kTextNotInstalledCaption), MB_OK | MB_ICONWARNING);
+    TellNotInstalled();
     sink_->Notify(kNoticeFinished, 0);
     return;
   }
-  sink_->Notify(kNoticeFirstPass, static_cast<int>(run_auto_execute_count_));
-  if (world_.create_installer) installer_ = world_.create_installer(modules_);
-  if (!installer_) {
+  sink_->Notify(kNoticeFirstPass, static_cast<int>(auto_execute_count));
+  std::unique_ptr<IPatchInstaller> installer;
+  if (world_.create_installer) installer = world_.create_installer(modules_);
+  if (!installer) {
     sink_->Notify(kNoticeCancelled, 0);
     return;
   }
-  RunInstallPasses(run_auto_execute_count_, desktop);
-  installer_.reset();
+  RunInstallPasses(*installer, auto_execute_count, desktop);
+}
+
+void CFileDownloader::TellNotInstalled() {
+  sink_->Ask(Text(kTextNotInstalled), Text(kTextNotInstalledCaption), MB_OK | MB_ICONWARNING);
 }
 
 void CFileDownloader::Abort(DesktopHold& desktop) {
   sink_->Notify(kNoticeAborted, 0);
   desktop.Release();
-  installer_.reset();
 }
 
-bool CFileDownloader::RunInstallPasses(std::size_t run_count, DesktopHold& desktop) {
+void CFileDownloader::RunInstallPasses(IPatchInstaller& installer, std::size_t run_count,
+                                       DesktopHold& desktop) {
   const int records = static_cast<int>(modules_.size());
-  auto column = [this](int record, int c) {
+  auto column = [&installer](int record, int c) {
     std::int32_t v = 0;
-    return installer_->ReadInteger(record, c, &v) ? v : 0;
+    return installer.ReadInteger(record, c, &v) ? v : 0;
   };
 
   for (int m = 0; m < records; ++m) {
     if (PausedThenCancelled()) {
       Abort(desktop);
-      return false;
+      return;
     }
-    if (column(m, kPatchColumnAutoExecute) == 0) continue;
+    if (column(m, patch_list::kColAutoExec) == 0) continue;
     SetCurrentName(modules_[static_cast<std::size_t>(m)].display_name);
     sink_->Notify(kNoticeFirstPassNext, 0);
-    installer_->FirstPhaseRun(m);
+    installer.FirstPhaseRun(m);
   }
 
   const bool all_modules_run = run_count >= modules_.size();
-  const int level = installer_->FirstPhaseRebootLevel();
-  if (level != 1 && level != 2) {
-    sink_->Notify(kNoticeSecondPass, installer_->PendingSecondRuns());
+  const int level = installer.FirstPhaseRebootLevel();
+  if (level != patch_list::kRebootRestart && level != patch_list::kRebootShutdown) {
+    sink_->Notify(kNoticeSecondPass, installer.PendingSecondRuns());
     for (int k = 0; k < records; ++k) {
       if (PausedThenCancelled()) {
         Abort(desktop);
-        return false;
+        return;
       }
-      if (column(k, kPatchColumnAutoExecute) == 0 || column(k, kPatchColumnPhaseFlag) == 0)
+      if (column(k, patch_list::kColAutoExec) == 0 || column(k, patch_list::kColPhaseFlag) == 0)
         continue;
       SetCurrentName(modules_[static_cast<std::size_t>(k)].display_name);
       sink_->Notify(kNoticeSecondPassNext, 0);
-      installer_->SecondPhaseRun(k);
+      installer.SecondPhaseRun(k);
     }
     desktop.Release();
-    if (!all_modules_run)
-      sink_->Ask(Text(kTextNotInstalled), Text(kTextNotInstalledCaption), MB_OK | MB_ICONWARNING);
-    const int final_level = installer_->FinalRebootLevel();
-    if (final_level == 1 || final_level == 2) {
+    if (!all_modules_run) TellNotInstalled();
+    const int final_level = installer.FinalRebootLevel();
+    if (final_level == patch_list::kRebootRestart || final_level == patch_list::kRebootShutdown) {
       world_.register_autorun(L"/showpage");
-      sink_->Notify(final_level == 1 ? kNoticeRestart : kNoticeShutdown, 0);
+      sink_->Notify(final_level == patch_list::kRebootRestart ? kNoticeRestart : kNoticeShutdown, 0);
     } else {
       sink_->Notify(kNoticeFinished, 0);
     }
-    return true;
+    return;
   }
 
   // A restart or shutdown comes first; the agent finishes what is left
   // after the next logon.
-  if (installer_->AllInstalled()) {
-    if (!all_modules_run)
-      sink_->Ask(Text(kTextNotInstalled), Text(kTextNotInstalledCaption), MB_OK | MB_ICONWARNING);
+  if (installer.AllInstalled()) {
+    if (!all_modules_run) TellNotInstalled();
     world_.register_autorun(L"/showpage");
   } else {
     world_.register_autorun(L"/S");
   }
   desktop.Release();
-  sink_->Notify(level == 1 ? kNoticeRestart : kNoticeShutdown, 0);
-  return true;
+  sink_->Notify(level == patch_list::kRebootRestart ? kNoticeRestart : kNoticeShutdown, 0);
 }

@@ -45,7 +45,6 @@ class CFileDownloader : public CThread, public RunFlags {
   // dialog is handed this downloader by its caller; the downloader knows
   // the dialog only by the sink the dialog gives it.
   bool Bind();
-  std::uint64_t TotalBytes() const;
 
   // IDownloadRun: what the dialog drives.
   void SetSink(std::unique_ptr<IRunSink> sink) override { sink_ = std::move(sink); }
@@ -59,14 +58,15 @@ class CFileDownloader : public CThread, public RunFlags {
   void Run() override;
 
  private:
-  bool RunInstallPasses(std::size_t run_count, DesktopHold& desktop);
+  void RunInstallPasses(IPatchInstaller& installer, std::size_t run_count, DesktopHold& desktop);
   void Abort(DesktopHold& desktop);
+  // The message that some modules were not installed by the run.
+  void TellNotInstalled();
   void SetCurrentName(const std::wstring& name);
   void AddCompleted(std::uint64_t n);
   std::wstring Text(long id) const;
 
   // IFileDownloadRun
-  void SetExpectedBytes(std::uint64_t n) override;
   void FileInPlace() override;
 
   RunWorld world_;
@@ -76,11 +76,6 @@ class CFileDownloader : public CThread, public RunFlags {
   // Shared with the dialog's timer under progress_mutex_.
   std::uint64_t completed_ = 0;
   std::uint64_t total_ = 0;
-  std::uint64_t expected_ = 0;
   int index_ = 0;
   std::wstring name_;
-
-  std::unique_ptr<IPatchInstaller> installer_;
-  const std::wstring update_folder_;
-  std::size_t run_auto_execute_count_ = 0;
 };

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/framework/seam.h"
+#include "common/patch_list_format.h"
 #include "common/platform_seams.h"
 #include "tests/support/files.h"
 #include "tests/support/registry.h"
@@ -68,7 +69,7 @@ class ScriptedInstaller : public IPatchInstaller {
  public:
   ScriptedInstaller(InstallerScript s, CFileDownloader* owner) : s_(std::move(s)), owner_(owner) {}
   bool ReadInteger(int record, int column, std::int32_t* value) override {
-    const std::vector<int>& col = column == kPatchColumnAutoExecute ? s_.auto_execute : s_.phase;
+    const std::vector<int>& col = column == patch_list::kColAutoExec ? s_.auto_execute : s_.phase;
     *value = col.at(static_cast<std::size_t>(record));
     return true;
   }
@@ -378,9 +379,9 @@ TEST_F(FileDownloaderTest, AnInstallerObjectThatCannotBeCreatedEndsLikeACancel) 
   std::unique_ptr<IPatchInstaller> real = RunWorld::Real().create_installer(modules);
   ASSERT_NE(real, nullptr);
   std::int32_t auto_exec = -1;
-  EXPECT_TRUE(real->ReadInteger(1, kPatchColumnAutoExecute, &auto_exec));
+  EXPECT_TRUE(real->ReadInteger(1, patch_list::kColAutoExec, &auto_exec));
   EXPECT_EQ(auto_exec, 0);
-  EXPECT_FALSE(real->ReadInteger(2, kPatchColumnAutoExecute, &auto_exec));
+  EXPECT_FALSE(real->ReadInteger(2, patch_list::kColAutoExec, &auto_exec));
   EXPECT_FALSE(real->AllInstalled());
   EXPECT_EQ(zu::test::ReadFileBytes(L"C:\\Update\\PatchList.dat").size(), 2u * 1328 + 4);
 }
@@ -418,7 +419,7 @@ TEST_F(FileDownloaderTest, BindChecksTheDiskOfTheUpdateFolderAndTheNoTotalRule) 
     EXPECT_EQ(d.Bind(), c.bound) << c.sizes.size();
     EXPECT_EQ(ZuLastError(), c.error);
     if (c.bound) {
-      EXPECT_EQ(d.TotalBytes(), c.total);
+      EXPECT_EQ(d.Progress().total, c.total);
     }
   }
   EXPECT_EQ(g_free_space_asked, L"C:\\Update\\");

@@ -2,7 +2,6 @@
 // The modules a page queues for one download run, and the rules of the
 // add methods. Plain C++ (no Windows headers).
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,12 +21,6 @@ struct CModuleInfo {
   std::wstring spid;
 };
 
-// The C library's decimal text-to-integer conversion as the page's
-// numeric texts need it: leading white space, an optional sign, then
-// digits up to the first other character; no digits gives 0. Values
-// beyond the 32-bit range saturate instead of wrapping.
-std::int32_t DecimalTextToInt(const std::wstring& text);
-
 class ModuleList {
  public:
   // AddModuleInfo: appended with the defaults of the Ex-only fields; the
@@ -42,7 +35,7 @@ class ModuleList {
 
   std::size_t size() const { return modules_.size(); }
   bool empty() const { return modules_.empty(); }
-  const CModuleInfo& operator[](std::size_t i) const { return *modules_[i]; }
+  const CModuleInfo& operator[](std::size_t i) const { return modules_[i]; }
 
   // The sum of the sizes of the modules whose size is known (saturating),
   // and whether any module's size is unknown (then the run has no total).
@@ -54,7 +47,9 @@ class ModuleList {
   int bounding_adds() const { return bounding_adds_; }
 
  private:
-  std::vector<std::unique_ptr<CModuleInfo>> modules_;
+  // Unchanged while a run reads it: the page's add and clear methods
+  // refuse during a run.
+  std::vector<CModuleInfo> modules_;
   int bounding_adds_ = 0;
   int auto_execute_adds_ = 0;
 };

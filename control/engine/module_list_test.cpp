@@ -6,20 +6,6 @@
 
 namespace {
 
-TEST(ModuleListTest, DecimalTextsConvertLikeTheCLibrary) {
-  struct Case {
-    const wchar_t* text;
-    std::int32_t value;
-  } cases[] = {
-      {L"", 0},          {L"abc", 0},        {L"1", 1},           {L"  42", 42},
-      {L"\t-7", -7},     {L"+3", 3},         {L"12abc", 12},      {L"2 3", 2},
-      {L"- 1", 0},       {L"0x10", 0},       {L"007", 7},         {L"2147483647", 2147483647},
-      {L"2147483648", 2147483647},           {L"-2147483648", INT32_MIN},
-      {L"-99999999999999999999", INT32_MIN}, {L"99999999999999999999", INT32_MAX},
-  };
-  for (const Case& c : cases) EXPECT_EQ(DecimalTextToInt(c.text), c.value) << c.text;
-}
-
 CModuleInfo Module(std::int64_t size, bool auto_execute, std::int32_t bounding = -1) {
   CModuleInfo m;
   m.url = L"http://dl.example/m.exe";

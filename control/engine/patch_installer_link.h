@@ -8,17 +8,11 @@
 
 class ModuleList;
 
-// Columns of a patch list record the passes read.
-enum PatchColumn : int {
-  kPatchColumnAutoExecute = 3,
-  kPatchColumnPhaseFlag = 5,
-  kPatchColumnInstalled = 11,
-};
-
 class IPatchInstaller {
  public:
   virtual ~IPatchInstaller() = default;
-  // A record's integer column; false when it cannot be read.
+  // A record's integer column (patch_list::kCol*); false when it cannot be
+  // read.
   virtual bool ReadInteger(int record, int column, std::int32_t* value) = 0;
   virtual void FirstPhaseRun(int record) = 0;
   virtual void SecondPhaseRun(int record) = 0;

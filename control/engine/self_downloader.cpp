@@ -48,12 +48,6 @@ CSelfDownloader::CSelfDownloader(SelfUpdateJob job, SelfUpdateWorld world)
 
 CSelfDownloader::~CSelfDownloader() { Join(); }
 
-bool CSelfDownloader::Bind() {
-  if (IsUserAdministrator()) return true;
-  SetZuLastError(kZuErrorNotAdmin);
-  return false;
-}
-
 RunProgress CSelfDownloader::Progress() const {
   RunProgress p;
   p.total = job_.size;
@@ -107,9 +101,10 @@ void CSelfDownloader::Run() {
   if (reboot != 0) {
     // Only a restart or a shutdown is understood; anything else fails
     // without looking at what the installer did.
-    sink_->Notify(reboot == 1 || reboot == 2 ? RestartAfterVerifying(reboot, launched, desktop)
-                                             : kNoticeSelfUpdateFailed,
-                  0);
+    const bool understood =
+        reboot == patch_list::kRebootRestart || reboot == patch_list::kRebootShutdown;
+    sink_->Notify(
+        understood ? RestartAfterVerifying(reboot, launched, desktop) : kNoticeSelfUpdateFailed, 0);
     return;
   }
   sink_->Notify(kNoticeSecondPass, 1);
@@ -121,7 +116,7 @@ void CSelfDownloader::Run() {
     // A two-phase installer: its second run decides.
     sink_->Notify(kNoticeSecondPassNext, 0);
     launched = LaunchInstaller(&reboot, &install);
-    if (reboot == 1 || reboot == 2) {
+    if (reboot == patch_list::kRebootRestart || reboot == patch_list::kRebootShutdown) {
       sink_->Notify(RestartAfterVerifying(reboot, launched, desktop), 0);
       return;
     }
@@ -133,7 +128,6 @@ void CSelfDownloader::Run() {
 
 bool CSelfDownloader::LaunchInstaller(std::int32_t* reboot, std::int32_t* install) {
   const bool launched = world_.launch(ModuleFinalPath(job_.patch_url));
-  launch_marker_ = 1;
   *reboot = world_.take_flag(kRebootFlagValue);
   *install = world_.take_flag(kInstallFlagValue);
   return launched;
@@ -144,12 +138,10 @@ int CSelfDownloader::RestartAfterVerifying(std::int32_t reboot, bool launched,
   if (!Verify(launched)) return kNoticeSelfUpdateFailed;
   world_.register_autorun(L"/showpage");
   desktop.Release();
-  return reboot == 1 ? kNoticeRestart : kNoticeShutdown;
+  return reboot == patch_list::kRebootRestart ? kNoticeRestart : kNoticeShutdown;
 }
 
 bool CSelfDownloader::Verify(bool launched) {
-  if (!launch_marker_) return false;
-  launch_marker_ = 0;
   // The version text names the new version, without regard to case.
   if (!launched || !zu::EqualsIgnoringAsciiCase(world_.version_text(), job_.new_version)) {
     sink_->Ask(Text(kTextSelfUpdateFailed), Text(kTextQuestionCaption), MB_OK | MB_ICONWARNING);

@@ -52,10 +52,6 @@ class CSelfDownloader : public CThread, public RunFlags {
   explicit CSelfDownloader(SelfUpdateJob job, SelfUpdateWorld world = SelfUpdateWorld::Real());
   ~CSelfDownloader() override;
 
-  // UpdateToLatestVersion's bind: false with last-error 0x20000002 for a
-  // caller who is not an administrator.
-  bool Bind();
-
   // IDownloadRun: what the dialog drives. The battery handling applies
   // until the download step is over.
   void SetSink(std::unique_ptr<IRunSink> sink) override { sink_ = std::move(sink); }
@@ -75,17 +71,15 @@ class CSelfDownloader : public CThread, public RunFlags {
   // once verified, "/showpage" is registered for the next logon.
   int RestartAfterVerifying(std::int32_t reboot, bool launched, DesktopHold& desktop);
   // Whether the launch ran and "Version.txt" now names the new version;
-  // tells the user either way. Only once per launch.
+  // tells the user either way. Run calls it once, after the last launch.
   bool Verify(bool launched);
   std::wstring Text(long id) const;
 
   // IFileDownloadRun
-  void SetExpectedBytes(std::uint64_t) override {}
   void FileInPlace() override {}
 
   const SelfUpdateJob job_;
   SelfUpdateWorld world_;
   std::unique_ptr<IRunSink> sink_;
   std::atomic<int> power_check_{1};
-  int launch_marker_ = 0;  // 1 after each launch, cleared by the verification
 };

@@ -111,7 +111,6 @@ class SelfUpdateDialogTest : public ::testing::Test {
     CSelfDownloader downloader(SelfUpdateJob{L"4.0.00.02000", kUrl, 9}, world_);
     CDownloadSelfDlg dialog(failed_url, pages_);
     dialog.SetDownloader(&downloader);
-    EXPECT_TRUE(downloader.Bind());
     std::thread other(person);
     const INT_PTR result = dialog.RunModal(nullptr);
     other.join();

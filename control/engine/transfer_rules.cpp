@@ -1,39 +1,7 @@
 #include "control/engine/transfer_rules.h"
 
-#include <cwctype>
-
-namespace {
-
-// Decimal digits at *i, at most 20 of them, without overflow.
-template <typename Char>
-std::optional<std::uint64_t> ReadUnsigned(const std::basic_string<Char>& s, std::size_t* i) {
-  std::size_t start = *i;
-  std::uint64_t v = 0;
-  while (*i < s.size() && s[*i] >= '0' && s[*i] <= '9') {
-    unsigned digit = static_cast<unsigned>(s[*i] - '0');
-    if (v > (UINT64_MAX - digit) / 10) return std::nullopt;
-    v = v * 10 + digit;
-    ++*i;
-  }
-  if (*i == start) return std::nullopt;
-  return v;
-}
-
-}  // namespace
-
-std::optional<std::uint64_t> ContentRangeFirst(const std::wstring& value) {
-  std::size_t i = 0;
-  while (i < value.size() && value[i] == L' ') ++i;
-  if (value.compare(i, 6, L"bytes ") != 0) return std::nullopt;
-  i += 6;
-  while (i < value.size() && value[i] == L' ') ++i;
-  std::optional<std::uint64_t> first = ReadUnsigned(value, &i);
-  if (!first || i >= value.size() || value[i] != L'-') return std::nullopt;
-  ++i;
-  std::optional<std::uint64_t> last = ReadUnsigned(value, &i);
-  if (!last || *last < *first || i >= value.size() || value[i] != L'/') return std::nullopt;
-  return first;
-}
+#include "common/ascii_case.h"
+#include "common/net/http_rules.h"
 
 BodyPlacement PlaceHttpBody(int status, std::optional<std::uint64_t> range_from,
                             const std::wstring& content_range) {
@@ -44,7 +12,7 @@ BodyPlacement PlaceHttpBody(int status, std::optional<std::uint64_t> range_from,
   // partial file ends (as far as the reply says where it starts).
   if (!range_from) return BodyPlacement::kFail;
   if (content_range.empty()) return BodyPlacement::kAppend;
-  std::optional<std::uint64_t> first = ContentRangeFirst(content_range);
+  std::optional<std::uint64_t> first = zu::net::ContentRangeFirst(content_range);
   return first && *first == *range_from ? BodyPlacement::kAppend : BodyPlacement::kFail;
 }
 
@@ -102,14 +70,6 @@ std::optional<PassiveAddress> ParsePasvReply(const std::string& reply) {
 
 bool ProxyPreventsFtpResume(bool proxy, const std::wstring& url, const std::wstring& maker_host) {
   if (!proxy) return false;
-  if (maker_host.empty() || url.size() < maker_host.size()) return true;
-  for (std::size_t i = 0; i + maker_host.size() <= url.size(); ++i) {
-    std::size_t k = 0;
-    while (k < maker_host.size() &&
-           std::towlower(static_cast<wint_t>(url[i + k])) ==
-               std::towlower(static_cast<wint_t>(maker_host[k])))
-      ++k;
-    if (k == maker_host.size()) return false;
-  }
-  return true;
+  if (maker_host.empty()) return true;
+  return zu::AsciiLower(url).find(zu::AsciiLower(maker_host)) == std::wstring::npos;
 }

@@ -19,8 +19,6 @@ enum class BodyPlacement {
 BodyPlacement PlaceHttpBody(int status, std::optional<std::uint64_t> range_from,
                             const std::wstring& content_range);
 
-// The first byte of "bytes <first>-<last>/<length>", if it has that shape.
-std::optional<std::uint64_t> ContentRangeFirst(const std::wstring& value);
 
 // "ftp://anonymous:<password>@<server><object>"; the URL's own user,
 // password and port are never used.
@@ -46,5 +44,5 @@ bool ReplyHasCode(const std::string& reply, const char* code);
 // Behind a proxy only the maker's own FTP server can be resumed (others
 // are reached through the proxy's whole-file interface): true when a
 // resume must not be tried. The host is looked for anywhere in the URL,
-// ignoring case.
+// ignoring ASCII case.
 bool ProxyPreventsFtpResume(bool proxy, const std::wstring& url, const std::wstring& maker_host);

@@ -219,7 +219,7 @@ int Fuzz_ftp_reply(const std::uint8_t* data, std::size_t size) {
     Check(b && b->host == a->host && b->port == a->port, "the address reads back");
   }
   const std::wstring text(reply.begin(), reply.end());
-  if (std::optional<std::uint64_t> first = ContentRangeFirst(text)) {
+  if (std::optional<std::uint64_t> first = zu::net::ContentRangeFirst(text)) {
     Check(PlaceHttpBody(206, *first, text) == BodyPlacement::kAppend, "a matching part appends");
     Check(PlaceHttpBody(206, *first + 1, text) == BodyPlacement::kFail || *first == UINT64_MAX,
           "another offset fails");
