@@ -85,7 +85,8 @@ sign expired-ts.exe expired "${tsa[@]}" -TSA-time "$(at 2020-06-01)"
 sign expired-latets.exe expired "${tsa[@]}" -TSA-time "$(at 2022-06-01)"
 # Older Authenticode timestamps (a countersignature of the time stamping
 # authority), from a server on loopback that signs each request at the
-# time named by its path, through faketime.
+# time named by its path, through faketime with the clock stopped there (a
+# running clock reads a second late under load).
 python3 - "$work" >legacy-tsa.port <<'PY' &
 import base64, http.server, subprocess, sys
 work = sys.argv[1]
@@ -119,7 +120,7 @@ class Tsa(http.server.BaseHTTPRequestHandler):
         with open(work + "/legacy-request.bin", "wb") as f:
             f.write(last_octets(request))
         signed = subprocess.run(
-            ["faketime", self.path.strip("/") + " 12:00:00", "openssl", "cms", "-sign", "-binary",
+            ["faketime", "-f", self.path.strip("/") + " 12:00:00", "openssl", "cms", "-sign", "-binary",
              "-nodetach", "-md", "sha256", "-in", work + "/legacy-request.bin", "-signer",
              work + "/tsa.crt", "-inkey", work + "/tsa.key", "-certfile", work + "/root.crt",
              "-outform", "DER"], check=True, capture_output=True).stdout
