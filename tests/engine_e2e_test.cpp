@@ -21,6 +21,7 @@
 #include "tests/support/page_run.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
+#include "tests/support/scripts.h"
 #include "tests/support/text.h"
 #include "tools/uiauto/uiauto.h"
 

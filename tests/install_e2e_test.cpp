@@ -15,6 +15,7 @@
 #include "tests/support/lab.h"
 #include "tests/support/process.h"
 #include "tests/support/registry.h"
+#include "tests/support/scripts.h"
 #include "tests/support/loopback_http.h"
 #include "tests/support/page_run.h"
 #include "tests/support/patch_list_file.h"

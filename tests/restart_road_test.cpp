@@ -35,6 +35,7 @@
 #include "tests/support/patch_list_file.h"
 #include "tests/support/process.h"
 #include "tests/support/registry.h"
+#include "tests/support/scripts.h"
 #include "tests/support/test_pki.h"
 #include "tests/support/text.h"
 

@@ -21,9 +21,6 @@ inline constexpr wchar_t kRefusedPageAddress[] =
 RunResult RunPage(const std::wstring& address, const std::string& script,
                   HANDLE token = nullptr, DWORD ms = 300000);
 
-// A JScript string literal of the text (UTF-8).
-std::string JsString(const std::wstring& text);
-
 // The dialogs of a page's run as a person sees them: the download titles
 // (the page's text 300 "Downloading " with the counter) in the order they
 // were shown, and the message boxes answered on the way.

@@ -18,12 +18,13 @@ std::wstring PageHost() { return BinDir() + L"\\ZUPageHost.exe"; }
 bool HavePageHost() { return FileExists(PageHost()); }
 
 RunResult RunInPageHost(const std::wstring& address, const std::wstring& file_name,
-                        const std::string& content, const std::wstring& options) {
+                        const std::string& content, const std::wstring& options, HANDLE token,
+                        DWORD ms) {
   const std::wstring path = TempPath(file_name);
   WriteFileBytes(path, content);
   std::wstring args = L"--url \"" + address + L"\" ";
   if (!options.empty()) args += options + L" ";
-  RunResult r = RunCaptured(PageHost(), args + L"\"" + path + L"\"", kScriptWait);
+  RunResult r = RunCaptured(PageHost(), args + L"\"" + path + L"\"", ms, token);
   ::DeleteFileW(path.c_str());
   return r;
 }

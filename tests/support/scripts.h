@@ -22,9 +22,10 @@ bool HavePageHost();
 
 // Writes content to file_name in the temporary folder (a .js script or an
 // .htm page), runs it in the page host at the address with the options
-// given, and removes the file again.
+// given (under token when given), and removes the file again.
 RunResult RunInPageHost(const std::wstring& address, const std::wstring& file_name,
-                        const std::string& content, const std::wstring& options = L"");
+                        const std::string& content, const std::wstring& options = L"",
+                        HANDLE token = nullptr, DWORD ms = kScriptWait);
 // Writes the script to file_name in the temporary folder, runs it with
 // cscript and removes the file again.
 RunResult RunInCscript(const std::wstring& file_name, const std::string& script);
