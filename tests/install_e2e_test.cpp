@@ -34,31 +34,22 @@ const bool kTrustRoot = (zu::test::TrustTestRootForWholeRun(), true);
 
 const wchar_t kPatchList[] = L"C:\\Update\\PatchList.dat";
 const wchar_t kUncheckFile[] = L"C:\\Update\\UncheckItem.dat";
-const wchar_t kDebugIni[] = L"C:\\Update\\Debug.ini";
-
-std::wstring Dll() { return zu::test::BinDir() + L"\\ZUAC.dll"; }
-std::wstring Regsvr32() {
-  wchar_t dir[MAX_PATH];
-  ::GetSystemDirectoryW(dir, MAX_PATH);
-  return std::wstring(dir) + L"\\regsvr32.exe";
-}
 
 class InstallE2E : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ::CreateDirectoryW(L"C:\\Update", nullptr);
-    registered_ = zu::test::RunCaptured(Regsvr32(), L"/s \"" + Dll() + L"\"").code == 0u;
+    registered_ = zu::test::Regsvr32() == 0u;
   }
-  static void TearDownTestSuite() { zu::test::RunCaptured(Regsvr32(), L"/u /s \"" + Dll() + L"\""); }
+  static void TearDownTestSuite() { zu::test::Regsvr32(true); }
   void SetUp() override {
     ASSERT_TRUE(registered_) << "regsvr32 did not register ZUAC.dll";
-    ::DeleteFileW(kDebugIni);
     ::DeleteFileW(kPatchList);
     ::DeleteFileW(kUncheckFile);
   }
 
   static bool registered_;
-  zu::test::FileSnapshot debug_{kDebugIni};
+  zu::test::DebugFileAside debug_;
   zu::test::FileSnapshot patch_list_{kPatchList};
   zu::test::FileSnapshot uncheck_{kUncheckFile};
 };

@@ -92,12 +92,7 @@ void ExpectShowpageLogon() {
 
 TEST(RestartRoad, DISABLED_Prepare) {
   ASSERT_NO_FATAL_FAILURE(PrepareLogonWorld());
-  wchar_t system[MAX_PATH];
-  ::GetSystemDirectoryW(system, MAX_PATH);
-  ASSERT_EQ(zu::test::RunCaptured(std::wstring(system) + L"\\regsvr32.exe",
-                                  L"/s \"" + zu::test::BinDir() + L"\\ZUAC.dll\"")
-                .code,
-            0u);
+  ASSERT_EQ(zu::test::Regsvr32(), 0u);
 
   // The maker's download server with one driver package.
   const std::string package = zu::test::ReadFileBytes(zu::test::SignedInstaller(L"vexa.exe"));
@@ -162,10 +157,7 @@ TEST(SelfUpdateRoad, DISABLED_Prepare) {
   ::CreateDirectoryW(L"C:\\ZuControl", nullptr);
   ASSERT_TRUE(::CopyFileW((zu::test::BinDir() + L"\\ZUAC.dll").c_str(), kControl, FALSE));
   ASSERT_TRUE(zu::test::WriteFileBytes(L"C:\\ZuControl\\Version.txt", "4.0.00.01010\r\n"));
-  ASSERT_EQ(zu::test::RunCaptured(zu::test::SystemFile(L"regsvr32.exe"),
-                                  std::wstring(L"/s \"") + kControl + L"\"")
-                .code,
-            0u);
+  ASSERT_EQ(zu::test::Regsvr32(false, kControl), 0u);
   const std::string package = zu::test::ReadFileBytes(zu::test::SignedInstaller(L"vexa.exe"));
   zu::test::LoopbackHttpServer server(
       {{"/pub/ZuRoadControl.exe", zu::test::LoopbackHttpServer::Reply::With(200, package)}});

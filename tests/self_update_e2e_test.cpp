@@ -88,13 +88,10 @@ class SelfUpdateE2E : public ::testing::Test {
     ::CreateDirectoryW(L"C:\\Update", nullptr);
     ::CreateDirectoryW(kControlDir, nullptr);
     ::CopyFileW((zu::test::BinDir() + L"\\ZUAC.dll").c_str(), kControl, FALSE);
-    registered_ = zu::test::RunCaptured(zu::test::SystemFile(L"regsvr32.exe"),
-                                        std::wstring(L"/s \"") + kControl + L"\"")
-                      .code == 0u;
+    registered_ = zu::test::Regsvr32(false, kControl) == 0u;
   }
   static void TearDownTestSuite() {
-    zu::test::RunCaptured(zu::test::SystemFile(L"regsvr32.exe"),
-                          std::wstring(L"/u /s \"") + kControl + L"\"");
+    zu::test::Regsvr32(true, kControl);
     for (const wchar_t* name : {L"ZUAC.dll", L"ZUAC.dll.old", L"Version.txt", L"installer.log"})
       ::DeleteFileW((std::wstring(kControlDir) + L"\\" + name).c_str());
     ::RemoveDirectoryW(kControlDir);

@@ -17,6 +17,7 @@
 #include "tests/support/devices.h"
 #include "tests/support/engine_servers.h"
 #include "tests/support/files.h"
+#include "tests/support/scripts.h"
 #include "tests/support/loopback_http.h"
 #include "tests/support/process.h"
 #include "tests/support/registry.h"
@@ -149,17 +150,9 @@ class SupportPageE2E : public ::testing::Test {
     OfferControl(ZU_TEST_VERSION);
   }
   static void SetUpTestSuite() {
-    registered_ = RegSvr32(L"/s");
+    registered_ = zu::test::Regsvr32() == 0u;
   }
-  static void TearDownTestSuite() { RegSvr32(L"/u /s"); }
-
-  static bool RegSvr32(const std::wstring& how) {
-    wchar_t system[MAX_PATH];
-    ::GetSystemDirectoryW(system, MAX_PATH);
-    return zu::test::RunCaptured(std::wstring(system) + L"\\regsvr32.exe",
-                                 how + L" \"" + zu::test::BinDir() + L"\\ZUAC.dll\"", 60000)
-               .code == 0u;
-  }
+  static void TearDownTestSuite() { zu::test::Regsvr32(true); }
 
   zu::test::RunResult Browse(const std::wstring& address) {
     return zu::test::RunCaptured(zu::test::BinDir() + L"\\ZUPageHost.exe",

@@ -1,6 +1,5 @@
 #include "tests/support/page_run.h"
 
-#include "control/allow_list.h"
 #include "tests/support/scripts.h"
 #include "tools/uiauto/uiauto.h"
 
@@ -15,10 +14,6 @@ const char kPrelude[] = R"JS(
 function check(ok, what) { if (!ok) host.Fail(what); }
 )JS";
 }  // namespace
-
-std::wstring AllowedPageAddress() {
-  return L"http://" + std::wstring(kPageAllowList.exact_hosts[1]) + L"/zefo/update/index.html";
-}
 
 RunResult RunPage(const std::wstring& address, const std::string& script, HANDLE token,
                   DWORD ms) {

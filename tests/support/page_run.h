@@ -10,12 +10,9 @@
 #include <vector>
 
 #include "tests/support/process.h"
+#include "tests/support/scripts.h"
 
 namespace zu::test {
-
-std::wstring AllowedPageAddress();  // a page of the allow-list
-inline constexpr wchar_t kRefusedPageAddress[] =
-    L"http://www.refused-host.example/zefo/update/index.html";
 
 // Exit code 0 when every check held; under token when given.
 RunResult RunPage(const std::wstring& address, const std::string& script,

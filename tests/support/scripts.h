@@ -13,9 +13,13 @@ namespace zu::test {
 
 inline constexpr DWORD kScriptWait = 120000;
 
-// regsvr32 /s (with unregister: /u /s) on the built ZUAC.dll; its exit
-// code, empty when it did not end.
-std::optional<DWORD> Regsvr32(bool unregister = false);
+// regsvr32 /s (with unregister: /u /s) on the DLL, the built ZUAC.dll
+// unless given; its exit code, empty when it did not end.
+std::optional<DWORD> Regsvr32(bool unregister = false, const std::wstring& dll = {});
+
+std::wstring AllowedPageAddress();  // a page of the allow-list
+inline constexpr wchar_t kRefusedPageAddress[] =
+    L"http://www.refused-host.example/zefo/update/index.html";
 
 std::wstring PageHost();  // the built ZUPageHost.exe
 bool HavePageHost();
