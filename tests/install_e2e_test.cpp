@@ -189,11 +189,7 @@ class InstallRunE2E : public InstallE2E {
     return L"C:\\Update\\" + zu::test::Utf16(Base(file)) + L"\\" + zu::test::Utf16(file);
   }
   std::vector<std::string> LogLines(const std::string& file) {
-    std::vector<std::string> lines;
-    std::string text = zu::test::ReadFileBytes(Log(file));
-    for (std::size_t at = 0, nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1)
-      lines.push_back(text.substr(at, nl - at));
-    return lines;
+    return zu::test::Lines(zu::test::ReadFileBytes(Log(file)));
   }
   std::wstring Parameter(const Module& m) const {
     return L"/log=" + Log(m.file) + (m.flags.empty() ? L"" : L" " + m.flags);

@@ -47,12 +47,7 @@ const wchar_t kPatchList[] = L"C:\\Update\\PatchList.dat";
 const wchar_t kSetupLog[] = L"C:\\road-setup.log";
 const wchar_t kBrowserLog[] = L"C:\\road-browser.log";
 
-std::wstring Env(const wchar_t* name) {
-  wchar_t value[512] = {};
-  const DWORD n = ::GetEnvironmentVariableW(name, value, 512);
-  return n && n < 512 ? value : L"";
-}
-int Level() { return _wtoi(Env(L"ZU_ROAD_LEVEL").c_str()); }
+int Level() { return _wtoi(zu::test::Env(L"ZU_ROAD_LEVEL").c_str()); }
 
 // What the logons after a restart need: the test root trusted, the agent
 // installed with its settings pointing at the road's server, and the
@@ -64,7 +59,7 @@ void PrepareLogonWorld() {
   zu::test::InstallAgent();
   zu::test::InstallSettingsFile();
   ::WritePrivateProfileStringW(L"Setting", L"InfoFileURLBase",
-                               (Env(L"ZU_ROAD_SERVER") + L"/info/").c_str(),
+                               (zu::test::Env(L"ZU_ROAD_SERVER") + L"/info/").c_str(),
                                zu::test::SettingsFile().c_str());
   ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun", 0));
   ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"_Debug_PulseInterval", 3600000));
@@ -79,7 +74,7 @@ void PrepareLogonWorld() {
 // restart or shutdown, or the control's): it opens the support page and
 // registers quiet starts again.
 void ExpectShowpageLogon() {
-  const std::string page = zu::test::Utf8(Env(L"ZU_ROAD_SERVER") + L"/page/manual");
+  const std::string page = zu::test::Utf8(zu::test::Env(L"ZU_ROAD_SERVER") + L"/page/manual");
   EXPECT_TRUE(zu::test::WaitFor([&] {
     return zu::test::ReadFileBytes(kBrowserLog).find(page) != std::string::npos;
   }, 120000)) << zu::test::ReadFileBytes(kBrowserLog);

@@ -29,6 +29,7 @@ namespace {
 
 using zu::test::EngineServers;
 using zu::test::JsString;
+using zu::test::Lines;
 using zu::test::Person;
 using zu::test::Utf8;
 
@@ -70,13 +71,6 @@ std::string Offer(const std::wstring& version, const std::wstring& url,
                   const std::wstring& failed_url, long long size) {
   return std::string(kTexts) + "report(zuax.UpdateToLatestVersion(" + JsString(version) + ", " +
          JsString(url) + ", " + JsString(failed_url) + ", " + std::to_string(size) + "));\n";
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  for (std::size_t at = 0, nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1)
-    lines.push_back(text.substr(at, nl - at));
-  return lines;
 }
 
 class SelfUpdateE2E : public ::testing::Test {

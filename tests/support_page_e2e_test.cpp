@@ -26,6 +26,8 @@
 
 namespace {
 
+using zu::test::Lines;
+
 const wchar_t kInternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const wchar_t kSharedInfo[] = L"SOFTWARE\\Vexa Corporation\\Shared Info";
 const wchar_t kScratch[] = L"SOFTWARE\\ZUTest\\SupportPage";
@@ -170,20 +172,6 @@ class SupportPageE2E : public ::testing::Test {
 // As the page rounds it.
 std::string PowerKb() {
   return std::to_string(static_cast<long long>(PowerInstaller().size() / 1024.0 + 0.5)) + " KB";
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
 }
 
 TEST_F(SupportPageE2E, ListsWhatAppliesToThisPcAndWhyTheRestDoesNot) {
