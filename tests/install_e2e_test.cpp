@@ -417,11 +417,7 @@ class AgentInstallE2E : public ::testing::Test {
     flags_.Clear();
     ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"ZEFO Update 4");
     ASSERT_TRUE(zu::test::SetRegString(HKEY_CURRENT_USER, kXpModeKey, L"Version", L"winxp"));
-    ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun", 0));
-    ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"_Debug_PulseInterval", 3600000));
-    zu::test::InstallSettingsFile();
-    ::WritePrivateProfileStringW(L"Setting", L"InfoFileURLBase", server_.Url("/info/").c_str(),
-                                 zu::test::SettingsFile().c_str());
+    ASSERT_NO_FATAL_FAILURE(zu::test::PointAgentAt(server_.Url("/info/"), 3600000));
     ASSERT_TRUE(zu::test::RecordBrowserStarts(browser_log_));
     ::CreateDirectoryW(L"C:\\Update", nullptr);
     ::CreateDirectoryW(kModuleFolder, nullptr);

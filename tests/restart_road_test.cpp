@@ -42,7 +42,6 @@
 namespace {
 
 const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const wchar_t kUserKey[] = L"Software\\Vexa Corporation\\ZEFO Update\\4.0";
 const wchar_t kPatchList[] = L"C:\\Update\\PatchList.dat";
 const wchar_t kSetupLog[] = L"C:\\road-setup.log";
 const wchar_t kBrowserLog[] = L"C:\\road-browser.log";
@@ -57,12 +56,8 @@ void PrepareLogonWorld() {
   ASSERT_TRUE(root.ok());
   root.Keep();  // the prefix is thrown away with it
   zu::test::InstallAgent();
-  zu::test::InstallSettingsFile();
-  ::WritePrivateProfileStringW(L"Setting", L"InfoFileURLBase",
-                               (zu::test::Env(L"ZU_ROAD_SERVER") + L"/info/").c_str(),
-                               zu::test::SettingsFile().c_str());
-  ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun", 0));
-  ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"_Debug_PulseInterval", 3600000));
+  ASSERT_NO_FATAL_FAILURE(
+      zu::test::PointAgentAt(zu::test::Env(L"ZU_ROAD_SERVER") + L"/info/", 3600000));
   // The browser is the recorder, also for programs a logon starts.
   ASSERT_TRUE(zu::test::SetRegString(HKEY_LOCAL_MACHINE, zu::test::kBrowserKey, L"",
                                      zu::test::BinDir() + L"\\zurecord.exe"));
