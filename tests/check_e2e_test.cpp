@@ -40,10 +40,7 @@ class CheckE2E : public ::testing::Test {
     zu::test::StopAllAgents();
     user_.Clear();
     // Checks on the first pulse, a second after start.
-    SetDword(L"FirstRun", 0);
-    SetDword(L"_Debug_PulseInterval", 1000);
-    zu::test::InstallSettingsFile();
-    SetOption(L"Setting", L"InfoFileURLBase", server_.Url("/info/"));
+    zu::test::PointAgentAt(server_.Url("/info/"), 1000);
   }
   void TearDown() override {
     zu::test::StopAllAgents();

@@ -98,10 +98,8 @@ function check(ok, what) { if (!ok) { failures++; host.Fail(what); } }
 function throws(f) { try { f(); } catch (e) { return true; } return false; }
 )JS";
 
-std::wstring AllowedAddress() {
-  return L"http://" + std::wstring(kPageAllowList.exact_hosts[1]) + L"/zefo/update/index.html";
-}
-const wchar_t kRefusedAddress[] = L"http://www.refused-host.example/zefo/update/index.html";
+using zu::test::AllowedPageAddress;
+using zu::test::kRefusedPageAddress;
 
 // host_options: more page host options, such as the frame the page runs in.
 RunResult RunPage(const std::wstring& address, const std::string& body,
@@ -365,7 +363,7 @@ check(zuax.SearchModelCode("1") === false, "SearchModelCode");
 check(zuax.GetLastError() === -1, "still -1");
 host.Echo("refused page done");
 )JS";
-  RunResult r = RunPage(kRefusedAddress, script, L"refused");
+  RunResult r = RunPage(kRefusedPageAddress, script, L"refused");
   EXPECT_EQ(r.code, 0u) << r.output;
 }
 
@@ -438,12 +436,12 @@ host.Echo("allowed page done");
   };
   std::string values = "var F259 = " + js_string(f259) + ", F260 = " + js_string(f260) +
                        ", DIR = " + js_string(dir) + ", VERSION = " + js_string(version) + ";\n";
-  RunResult r = RunPage(AllowedAddress(), values + script, L"allowed");
+  RunResult r = RunPage(AllowedPageAddress(), values + script, L"allowed");
   EXPECT_EQ(r.code, 0u) << r.output;
 
   // The debug file's version replaces the library's.
   debug_->Write("[General]\r\nSelfVersion=9.9.9.9\r\n");
-  r = RunPage(AllowedAddress(),
+  r = RunPage(AllowedPageAddress(),
               "check(zuax.GetSelfVersion() === \"9.9.9.9\", \"SelfVersion \" + zuax.GetSelfVersion());\n",
               L"selfversion");
   debug_->Remove();
@@ -477,12 +475,12 @@ check(zuax.GetLastError() === -1, "GetLastError refused: " + zuax.GetLastError()
     bool answers;
   };
   const FrameCase cases[] = {
-      {L"top and frame allowed", AllowedAddress(), L"--frame-url \"" + other_allowed + L"\"", true},
-      {L"a frame on another host", AllowedAddress(),
+      {L"top and frame allowed", AllowedPageAddress(), L"--frame-url \"" + other_allowed + L"\"", true},
+      {L"a frame on another host", AllowedPageAddress(),
        L"--frame-url \"http://ads.refused-host.example/banner.htm\"", false},
-      {L"a frame written by script", AllowedAddress(), L"--frame-url about:blank", false},
-      {L"a document without a readable address", AllowedAddress(), L"--no-document-url", false},
-      {L"an allowed frame in a refused page", kRefusedAddress,
+      {L"a frame written by script", AllowedPageAddress(), L"--frame-url about:blank", false},
+      {L"a document without a readable address", AllowedPageAddress(), L"--no-document-url", false},
+      {L"an allowed frame in a refused page", kRefusedPageAddress,
        L"--frame-url \"" + other_allowed + L"\"", false},
   };
   for (const FrameCase& c : cases) {
@@ -503,7 +501,7 @@ if (zu.searchspidex("x", "0") !== false) host.Fail("allowed page, no match");
 host.Echo("object tag done");
 </script></body></html>
 )HTML";
-  RunResult r = RunPage(AllowedAddress(), page, L"object", "html");
+  RunResult r = RunPage(AllowedPageAddress(), page, L"object", "html");
   EXPECT_EQ(r.code, 0u) << r.output;
 }
 
@@ -520,7 +518,7 @@ while (!zuax.IsFileExist("C:\\Update\\zuax_e2e_release.sig") &&
 check(zuax.ZUMutexUnLock() === true, "unlock");
 )JS");
   zu::test::Process holder = zu::test::Process::Start(
-      zu::test::PageHost(), L"--url \"" + AllowedAddress() + L"\" \"" + holder_path + L"\"");
+      zu::test::PageHost(), L"--url \"" + AllowedPageAddress() + L"\" \"" + holder_path + L"\"");
   ASSERT_TRUE(holder);
   bool locked = zu::test::WaitFor(
       [] {
@@ -532,7 +530,7 @@ check(zuax.ZUMutexUnLock() === true, "unlock");
   if (!locked) holder.Kill();
   ASSERT_TRUE(locked) << "the first page never took the mutex";
 
-  RunResult second = RunPage(AllowedAddress(), R"JS(
+  RunResult second = RunPage(AllowedPageAddress(), R"JS(
 check(zuax.ZUMutexLock() === false, "second lock refused");
 check(zuax.GetLastError() === 0x20000017, "held elsewhere: " + zuax.GetLastError());
 check(zuax.ZUMutexUnLock() === true, "unlock without holding");

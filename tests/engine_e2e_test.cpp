@@ -8,31 +8,31 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <atomic>
 #include <functional>
-#include <optional>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "control/allow_list.h"
 #include "tests/support/engine_servers.h"
 #include "tests/support/page_run.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
+#include "tests/support/scripts.h"
 #include "tests/support/text.h"
 #include "tools/uiauto/uiauto.h"
 
 namespace {
 
 using zu::test::EngineServers;
+using zu::test::JsString;
+using zu::test::RunResult;
 using zu::test::Person;
 using zu::test::Utf16;
 using zu::test::Utf8;
 
 constexpr DWORD kWait = 60000;
-const wchar_t kDebugIni[] = L"C:\\Update\\Debug.ini";
 const char kAgent[] = "ZEFOUpdate-ActiveX/" ZU_TEST_VERSION;
 
 // The texts a page registers; the person finds the dialogs by them.
@@ -48,33 +48,9 @@ function report(ok) {
 }
 )JS";
 
-const char kPrelude[] = R"JS(
-var failures = 0;
-function check(ok, what) { if (!ok) { failures++; host.Fail(what); } }
-)JS";
-
-std::wstring System32(const wchar_t* exe) {
-  wchar_t dir[MAX_PATH];
-  ::GetSystemDirectoryW(dir, MAX_PATH);
-  return std::wstring(dir) + L"\\" + exe;
-}
-
-std::wstring AllowedAddress() {
-  return L"http://" + std::wstring(kPageAllowList.exact_hosts[1]) + L"/zefo/update/index.html";
-}
-
-std::string Quoted(const std::wstring& text) {
-  std::string out = "\"";
-  for (char c : Utf8(text)) {
-    if (c == '\\' || c == '"') out.push_back('\\');
-    out.push_back(c);
-  }
-  return out + "\"";
-}
-
 // "zuax.AddModuleInfo(url, size, name, false, "")"
 std::string Add(const std::wstring& url, long long size, const char* name) {
-  return "check(zuax.AddModuleInfo(" + Quoted(url) + ", " + std::to_string(size) + ", \"" + name +
+  return "check(zuax.AddModuleInfo(" + JsString(url) + ", " + std::to_string(size) + ", \"" + name +
          "\", false, \"\"), \"add " + name + "\");\n";
 }
 
@@ -90,28 +66,23 @@ void RemoveModule(const std::string& name) {
   ::RemoveDirectoryW(final_path.substr(0, final_path.rfind(L'\\')).c_str());
 }
 
-struct PageRun {
-  std::optional<DWORD> code;
-  std::string output;
-  bool Reported(const std::string& line) const { return output.find(line) != std::string::npos; }
-};
+bool Reported(const RunResult& run, const std::string& line) {
+  return run.output.find(line) != std::string::npos;
+}
 
 class EngineE2E : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     servers_ = new EngineServers();
     ::CreateDirectoryW(L"C:\\Update", nullptr);
-    debug_ = new zu::test::FileAside(kDebugIni);
+    debug_ = new zu::test::DebugFileAside();
     // Runs with installers write the patch list; the machine's comes back.
     patch_list_ = new zu::test::FileAside(L"C:\\Update\\PatchList.dat");
     root_ = new zu::test::TrustedRoot(servers_->RootCertificate());
-    registered_ = zu::test::RunCaptured(System32(L"regsvr32.exe"),
-                                        L"/s \"" + zu::test::BinDir() + L"\\ZUAC.dll\"")
-                      .code == 0u;
+    registered_ = zu::test::Regsvr32() == 0u;
   }
   static void TearDownTestSuite() {
-    zu::test::RunCaptured(System32(L"regsvr32.exe"),
-                          L"/u /s \"" + zu::test::BinDir() + L"\\ZUAC.dll\"");
+    zu::test::Regsvr32(true);
     delete root_;
     delete patch_list_;
     delete debug_;
@@ -152,36 +123,20 @@ class EngineE2E : public ::testing::Test {
   }
 
   // Runs the page's script in the page host while the person watches.
-  PageRun RunPage(const std::string& body, Person* person = nullptr, HANDLE token = nullptr) {
-    wchar_t temp[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, temp);
-    const std::wstring path = std::wstring(temp) + L"zu_engine_e2e.js";
-    zu::test::WriteFileBytes(path, std::string(kPrelude) + kTexts + body);
-    PageRun run;
-    std::atomic<bool> done{false};
-    std::thread page([&] {
-      zu::test::RunResult r = zu::test::RunCaptured(
-          zu::test::BinDir() + L"\\ZUPageHost.exe",
-          L"--url \"" + AllowedAddress() + L"\" \"" + path + L"\"", 240000, token);
-      run.code = r.code;
-      run.output = r.output;
-      done = true;
-    });
-    if (person) person->Watch(done);
-    page.join();
-    ::DeleteFileW(path.c_str());
-    return run;
+  RunResult RunPage(const std::string& body, Person* person = nullptr, HANDLE token = nullptr) {
+    return zu::test::RunPageWatched(zu::test::AllowedPageAddress(), kTexts + body, person, token,
+                                    240000);
   }
 
   static EngineServers* servers_;
-  static zu::test::FileAside* debug_;
+  static zu::test::DebugFileAside* debug_;
   static zu::test::FileAside* patch_list_;
   static zu::test::TrustedRoot* root_;
   static bool registered_;
   std::vector<std::string> published_;
 };
 EngineServers* EngineE2E::servers_ = nullptr;
-zu::test::FileAside* EngineE2E::debug_ = nullptr;
+zu::test::DebugFileAside* EngineE2E::debug_ = nullptr;
 zu::test::FileAside* EngineE2E::patch_list_ = nullptr;
 zu::test::TrustedRoot* EngineE2E::root_ = nullptr;
 bool EngineE2E::registered_ = false;
@@ -207,17 +162,17 @@ TEST_F(EngineE2E, ThreeModulesOverHttpHttpsAndFtpArriveWholeWithTheCounterInTheT
       zu::ui::SaveScreenshot(dir + L"\\engine-e2e-download.png");
     }
   });
-  PageRun run = RunPage(Add(one, 700000, "One") + Add(two, 1200000, "Two") +
+  RunResult run = RunPage(Add(one, 700000, "One") + Add(two, 1200000, "Two") +
                             Add(three, 600000, "Three") + R"JS(
 report(zuax.StartDownload());
-check(zuax.IsDownloaded()JS" + Quoted(one) + R"JS(), "one is downloaded");
-check(zuax.IsDownloaded()JS" + Quoted(two) + R"JS(), "two is downloaded");
-check(zuax.IsDownloaded()JS" + Quoted(three) + R"JS(), "three is downloaded");
+check(zuax.IsDownloaded()JS" + JsString(one) + R"JS(), "one is downloaded");
+check(zuax.IsDownloaded()JS" + JsString(two) + R"JS(), "two is downloaded");
+check(zuax.IsDownloaded()JS" + JsString(three) + R"JS(), "three is downloaded");
 check(!zuax.StartDownload(), "the list is gone with the run");
 )JS",
                         &person);
   EXPECT_EQ(run.code, 0u) << run.output;
-  EXPECT_TRUE(run.Reported("result=true error=0x0 refresh=1")) << run.output;
+  EXPECT_TRUE(Reported(run, "result=true error=0x0 refresh=1")) << run.output;
   for (const char* name : {"ZuE2eOne.bin", "ZuE2eTwo.bin", "ZuE2eThree.cab"})
     EXPECT_TRUE(ArrivedWhole(name)) << name;
   EXPECT_EQ(person.titles, (std::vector<std::wstring>{L"Downloading (1/3)", L"Downloading (2/3)",
@@ -251,8 +206,8 @@ TEST_F(EngineE2E, ResumeYesContinuesEachPartialFileAndNoFetchesItWhole) {
   Person yes;
   yes.Answer(kResume, L"Yes");
   yes.Answer(kNotice, L"OK");
-  PageRun run = RunPage(page, &yes);
-  EXPECT_TRUE(run.Reported("result=true error=0x0")) << run.output;
+  RunResult run = RunPage(page, &yes);
+  EXPECT_TRUE(Reported(run, "result=true error=0x0")) << run.output;
   EXPECT_EQ(yes.boxes.front(), L"Resume download: Continue the stopped downloads?");
   for (const char* name : {"ZuE2eHttp.bin", "ZuE2eFtp.bin", "ZuE2eDone.bin", "ZuE2eIgnored.bin"})
     EXPECT_TRUE(ArrivedWhole(name)) << name;
@@ -281,7 +236,7 @@ TEST_F(EngineE2E, ResumeYesContinuesEachPartialFileAndNoFetchesItWhole) {
   run = RunPage(Add(servers_->Http("ZuE2eHttp.bin"), 500000, "Http") +
                     "report(zuax.StartDownload());\n",
                 &no);
-  EXPECT_TRUE(run.Reported("result=true error=0x0")) << run.output;
+  EXPECT_TRUE(Reported(run, "result=true error=0x0")) << run.output;
   EXPECT_TRUE(ArrivedWhole("ZuE2eHttp.bin"));
   http = servers_->RequestsFor("ZuE2eHttp.bin");
   ASSERT_EQ(http.size(), 1u);
@@ -321,8 +276,8 @@ TEST_F(EngineE2E, FailuresEndTheRunWithTheirCodesAndKeepOnlyResumableParts) {
     SCOPED_TRACE(c.what);
     Person person;
     if (c.answer) person.Answer(kResume, Utf16(c.answer));
-    PageRun run = RunPage(c.page + "report(zuax.StartDownload());\n", &person);
-    EXPECT_TRUE(run.Reported(c.report)) << run.output;
+    RunResult run = RunPage(c.page + "report(zuax.StartDownload());\n", &person);
+    EXPECT_TRUE(Reported(run, c.report)) << run.output;
     if (!c.partial.empty()) {
       EXPECT_EQ(zu::test::FileSize(Local(c.partial) + L"ZU!"), c.partial_size);
     }
@@ -335,10 +290,10 @@ TEST_F(EngineE2E, FailuresEndTheRunWithTheirCodesAndKeepOnlyResumableParts) {
   Person person;
   person.Answer(kResume, L"Yes");
   person.Answer(kNotice, L"OK");
-  PageRun run = RunPage(Add(servers_->Http("ZuE2eDrop.bin"), 500000, "Drop") +
+  RunResult run = RunPage(Add(servers_->Http("ZuE2eDrop.bin"), 500000, "Drop") +
                             "report(zuax.StartDownload());\n",
                         &person);
-  EXPECT_TRUE(run.Reported("result=true error=0x0")) << run.output;
+  EXPECT_TRUE(Reported(run, "result=true error=0x0")) << run.output;
   EXPECT_TRUE(ArrivedWhole("ZuE2eDrop.bin"));
   std::vector<EngineServers::Entry> again = servers_->RequestsFor("ZuE2eDrop.bin");
   ASSERT_EQ(again.size(), 1u);
@@ -348,7 +303,7 @@ TEST_F(EngineE2E, FailuresEndTheRunWithTheirCodesAndKeepOnlyResumableParts) {
 TEST_F(EngineE2E, TheListRulesAStandardUserAndCancel) {
   Publish("ZuE2eSlow.bin", 3000000);
   // Adds and clears, the bounding rule, and a list used up by its run.
-  PageRun run = RunPage(R"JS(
+  RunResult run = RunPage(R"JS(
 check(!zuax.ClearModuleList(), "nothing to clear yet");
 check(!zuax.StartDownload(), "nothing to start");
 check(!zuax.AddModuleInfo("", 1, "x", false, ""), "no URL");
@@ -371,7 +326,7 @@ check(!zuax.IsDownloaded("http://h/none.exe") && zuax.GetLastError() == 0x200000
   run = RunPage(Add(servers_->Http("ZuE2eSlow.bin"), 3000000, "Slow") +
                     "report(zuax.StartDownload());\n",
                 nullptr, user.get());
-  EXPECT_TRUE(run.Reported("result=false error=0x20000002")) << run.output;
+  EXPECT_TRUE(Reported(run, "result=false error=0x20000002")) << run.output;
   EXPECT_TRUE(servers_->Log().empty());
 
   // Cancel while downloading: the run ends, the part stays for later.
@@ -383,7 +338,7 @@ check(!zuax.IsDownloaded("http://h/none.exe") && zuax.GetLastError() == 0x200000
   run = RunPage(Add(servers_->Http("throttle=1000000/ZuE2eSlow.bin"), 3000000, "Slow") +
                     "report(zuax.StartDownload());\n",
                 &person);
-  EXPECT_TRUE(run.Reported("result=false error=0x0 refresh=0")) << run.output;
+  EXPECT_TRUE(Reported(run, "result=false error=0x0 refresh=0")) << run.output;
   long long part = zu::test::FileSize(Local("ZuE2eSlow.bin") + L"ZU!");
   EXPECT_GT(part, 0);
   EXPECT_LT(part, 3000000);
@@ -392,31 +347,27 @@ check(!zuax.IsDownloaded("http://h/none.exe") && zuax.GetLastError() == 0x200000
 
 TEST_F(EngineE2E, CscriptWithTheDebugSwitchRunsADownloadWithoutABrowser) {
   Publish("ZuE2eScript.bin", 200000);
-  zu::test::WriteFileBytes(kDebugIni, "[General]\r\nIgnoreURLCheck=1\r\n");
-  wchar_t temp[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, temp);
-  const std::wstring path = std::wstring(temp) + L"zu_engine_e2e_cscript.js";
-  zu::test::WriteFileBytes(path, R"JS(
+  debug_->AllowEveryPage();
+  const std::string script = R"JS(
 var zuax = new ActiveXObject("ZUAX.ZUAXCtrl.4");
 zuax.RegisterString(200, "Downloads finished");
 zuax.RegisterString(201, "Nothing was installed.");
-zuax.AddModuleInfo()JS" + Quoted(servers_->Http("ZuE2eScript.bin")) + R"JS(, 200000, "Script", false, "");
+zuax.AddModuleInfo()JS" + JsString(servers_->Http("ZuE2eScript.bin")) + R"JS(, 200000, "Script", false, "");
 var ok = zuax.StartDownload();
 WScript.Echo("result=" + ok + " error=" + zuax.GetLastError());
 WScript.Quit(ok ? 0 : 1);
-)JS");
+)JS";
   Person person;
   person.Answer(kNotice, L"OK");
   std::atomic<bool> done{false};
-  zu::test::RunResult r;
-  std::thread script([&] {
-    r = zu::test::RunCaptured(System32(L"cscript.exe"), L"//nologo \"" + path + L"\"", 120000);
+  RunResult r;
+  std::thread cscript([&] {
+    r = zu::test::RunInCscript(L"zu_engine_e2e_cscript.js", script);
     done = true;
   });
   person.Watch(done);
-  script.join();
-  ::DeleteFileW(path.c_str());
-  ::DeleteFileW(kDebugIni);
+  cscript.join();
+  debug_->Remove();
   EXPECT_EQ(r.code, 0u) << r.output;
   EXPECT_NE(r.output.find("result=true error=0"), std::string::npos) << r.output;
   EXPECT_TRUE(ArrivedWhole("ZuE2eScript.bin"));
@@ -441,9 +392,9 @@ TEST_F(EngineE2E, ModuleNamesThatTryToLeaveTheUpdateFolderWriteNothing) {
         base + L"..\\evil.exe", base + L"evil.exe.", base + L"evil.exe ", base + L"CON.exe",
         base + L"nul.evil.exe", base + L"..exe", std::wstring(L"file:///C:/evil.exe")}) {
     SCOPED_TRACE(Utf8(url));
-    PageRun run = RunPage(Add(url, 100, "Evil") + "report(zuax.StartDownload());\n" +
-                          "check(!zuax.IsDownloaded(" + Quoted(url) + "), \"not downloaded\");\n");
-    EXPECT_TRUE(run.Reported("result=false error=0x20000004")) << run.output;
+    RunResult run = RunPage(Add(url, 100, "Evil") + "report(zuax.StartDownload());\n" +
+                          "check(!zuax.IsDownloaded(" + JsString(url) + "), \"not downloaded\");\n");
+    EXPECT_TRUE(Reported(run, "result=false error=0x20000004")) << run.output;
   }
   EXPECT_EQ(entries(L"C:"), root_before);
   EXPECT_EQ(entries(L"C:\\Update"), update_before);

@@ -15,6 +15,7 @@
 #include "tests/support/lab.h"
 #include "tests/support/process.h"
 #include "tests/support/registry.h"
+#include "tests/support/scripts.h"
 #include "tests/support/loopback_http.h"
 #include "tests/support/page_run.h"
 #include "tests/support/patch_list_file.h"
@@ -33,31 +34,22 @@ const bool kTrustRoot = (zu::test::TrustTestRootForWholeRun(), true);
 
 const wchar_t kPatchList[] = L"C:\\Update\\PatchList.dat";
 const wchar_t kUncheckFile[] = L"C:\\Update\\UncheckItem.dat";
-const wchar_t kDebugIni[] = L"C:\\Update\\Debug.ini";
-
-std::wstring Dll() { return zu::test::BinDir() + L"\\ZUAC.dll"; }
-std::wstring Regsvr32() {
-  wchar_t dir[MAX_PATH];
-  ::GetSystemDirectoryW(dir, MAX_PATH);
-  return std::wstring(dir) + L"\\regsvr32.exe";
-}
 
 class InstallE2E : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ::CreateDirectoryW(L"C:\\Update", nullptr);
-    registered_ = zu::test::RunCaptured(Regsvr32(), L"/s \"" + Dll() + L"\"").code == 0u;
+    registered_ = zu::test::Regsvr32() == 0u;
   }
-  static void TearDownTestSuite() { zu::test::RunCaptured(Regsvr32(), L"/u /s \"" + Dll() + L"\""); }
+  static void TearDownTestSuite() { zu::test::Regsvr32(true); }
   void SetUp() override {
     ASSERT_TRUE(registered_) << "regsvr32 did not register ZUAC.dll";
-    ::DeleteFileW(kDebugIni);
     ::DeleteFileW(kPatchList);
     ::DeleteFileW(kUncheckFile);
   }
 
   static bool registered_;
-  zu::test::FileSnapshot debug_{kDebugIni};
+  zu::test::DebugFileAside debug_;
   zu::test::FileSnapshot patch_list_{kPatchList};
   zu::test::FileSnapshot uncheck_{kUncheckFile};
 };
@@ -197,11 +189,7 @@ class InstallRunE2E : public InstallE2E {
     return L"C:\\Update\\" + zu::test::Utf16(Base(file)) + L"\\" + zu::test::Utf16(file);
   }
   std::vector<std::string> LogLines(const std::string& file) {
-    std::vector<std::string> lines;
-    std::string text = zu::test::ReadFileBytes(Log(file));
-    for (std::size_t at = 0, nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1)
-      lines.push_back(text.substr(at, nl - at));
-    return lines;
+    return zu::test::Lines(zu::test::ReadFileBytes(Log(file)));
   }
   std::wstring Parameter(const Module& m) const {
     return L"/log=" + Log(m.file) + (m.flags.empty() ? L"" : L" " + m.flags);
@@ -429,11 +417,7 @@ class AgentInstallE2E : public ::testing::Test {
     flags_.Clear();
     ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"ZEFO Update 4");
     ASSERT_TRUE(zu::test::SetRegString(HKEY_CURRENT_USER, kXpModeKey, L"Version", L"winxp"));
-    ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun", 0));
-    ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"_Debug_PulseInterval", 3600000));
-    zu::test::InstallSettingsFile();
-    ::WritePrivateProfileStringW(L"Setting", L"InfoFileURLBase", server_.Url("/info/").c_str(),
-                                 zu::test::SettingsFile().c_str());
+    ASSERT_NO_FATAL_FAILURE(zu::test::PointAgentAt(server_.Url("/info/"), 3600000));
     ASSERT_TRUE(zu::test::RecordBrowserStarts(browser_log_));
     ::CreateDirectoryW(L"C:\\Update", nullptr);
     ::CreateDirectoryW(kModuleFolder, nullptr);

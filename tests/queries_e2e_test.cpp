@@ -25,10 +25,10 @@
 
 namespace {
 
-const wchar_t kAllowed[] = L"http://support.vexa.example/zefo/update/index.html";
-const wchar_t kRefused[] = L"http://www.refused-host.example/zefo/update/index.html";
 const wchar_t kScratch[] = L"Software\\ZUTest\\QueriesE2E";
+using zu::test::AllowedPageAddress;
 using zu::test::HavePageHost;
+using zu::test::kRefusedPageAddress;
 using zu::test::JsString;
 using zu::test::RunResult;
 
@@ -234,13 +234,13 @@ TEST_F(QueriesE2E, DebugValuesReplaceAndForce) {
 
 TEST_F(QueriesE2E, AllowedPageOnThePageHost) {
   if (!HavePageHost()) GTEST_SKIP() << "ZUPageHost.exe is not built";
-  const RunResult r = RunPage(kAllowed, AllowedScript());
+  const RunResult r = RunPage(AllowedPageAddress(), AllowedScript());
   EXPECT_EQ(r.code, 0u) << r.output;
 }
 
 TEST_F(QueriesE2E, RefusedPageOnThePageHost) {
   if (!HavePageHost()) GTEST_SKIP() << "ZUPageHost.exe is not built";
-  const RunResult r = RunPage(kRefused, kRefusedScript);
+  const RunResult r = RunPage(kRefusedPageAddress, kRefusedScript);
   EXPECT_EQ(r.code, 0u) << r.output;
 }
 
@@ -583,7 +583,7 @@ TEST_F(QueriesE2E, DrivesRefuseAStandardUser) {
 
 TEST(DISABLED_StandardUserPage, DrivesNeedAnAdministrator) {
   if (!zu::test::IsChild(L"standard-user-page")) GTEST_SKIP();
-  const RunResult r = RunPage(kAllowed, kStandardUserDrives);
+  const RunResult r = RunPage(AllowedPageAddress(), kStandardUserDrives);
   EXPECT_EQ(r.code, 0u) << r.output;
   zu::test::FinishChild();
 }

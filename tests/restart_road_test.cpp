@@ -35,23 +35,18 @@
 #include "tests/support/patch_list_file.h"
 #include "tests/support/process.h"
 #include "tests/support/registry.h"
+#include "tests/support/scripts.h"
 #include "tests/support/test_pki.h"
 #include "tests/support/text.h"
 
 namespace {
 
 const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const wchar_t kUserKey[] = L"Software\\Vexa Corporation\\ZEFO Update\\4.0";
 const wchar_t kPatchList[] = L"C:\\Update\\PatchList.dat";
 const wchar_t kSetupLog[] = L"C:\\road-setup.log";
 const wchar_t kBrowserLog[] = L"C:\\road-browser.log";
 
-std::wstring Env(const wchar_t* name) {
-  wchar_t value[512] = {};
-  const DWORD n = ::GetEnvironmentVariableW(name, value, 512);
-  return n && n < 512 ? value : L"";
-}
-int Level() { return _wtoi(Env(L"ZU_ROAD_LEVEL").c_str()); }
+int Level() { return _wtoi(zu::test::Env(L"ZU_ROAD_LEVEL").c_str()); }
 
 // What the logons after a restart need: the test root trusted, the agent
 // installed with its settings pointing at the road's server, and the
@@ -61,12 +56,8 @@ void PrepareLogonWorld() {
   ASSERT_TRUE(root.ok());
   root.Keep();  // the prefix is thrown away with it
   zu::test::InstallAgent();
-  zu::test::InstallSettingsFile();
-  ::WritePrivateProfileStringW(L"Setting", L"InfoFileURLBase",
-                               (Env(L"ZU_ROAD_SERVER") + L"/info/").c_str(),
-                               zu::test::SettingsFile().c_str());
-  ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun", 0));
-  ASSERT_TRUE(zu::test::SetRegDword(HKEY_CURRENT_USER, kUserKey, L"_Debug_PulseInterval", 3600000));
+  ASSERT_NO_FATAL_FAILURE(
+      zu::test::PointAgentAt(zu::test::Env(L"ZU_ROAD_SERVER") + L"/info/", 3600000));
   // The browser is the recorder, also for programs a logon starts.
   ASSERT_TRUE(zu::test::SetRegString(HKEY_LOCAL_MACHINE, zu::test::kBrowserKey, L"",
                                      zu::test::BinDir() + L"\\zurecord.exe"));
@@ -78,7 +69,7 @@ void PrepareLogonWorld() {
 // restart or shutdown, or the control's): it opens the support page and
 // registers quiet starts again.
 void ExpectShowpageLogon() {
-  const std::string page = zu::test::Utf8(Env(L"ZU_ROAD_SERVER") + L"/page/manual");
+  const std::string page = zu::test::Utf8(zu::test::Env(L"ZU_ROAD_SERVER") + L"/page/manual");
   EXPECT_TRUE(zu::test::WaitFor([&] {
     return zu::test::ReadFileBytes(kBrowserLog).find(page) != std::string::npos;
   }, 120000)) << zu::test::ReadFileBytes(kBrowserLog);
@@ -91,12 +82,7 @@ void ExpectShowpageLogon() {
 
 TEST(RestartRoad, DISABLED_Prepare) {
   ASSERT_NO_FATAL_FAILURE(PrepareLogonWorld());
-  wchar_t system[MAX_PATH];
-  ::GetSystemDirectoryW(system, MAX_PATH);
-  ASSERT_EQ(zu::test::RunCaptured(std::wstring(system) + L"\\regsvr32.exe",
-                                  L"/s \"" + zu::test::BinDir() + L"\\ZUAC.dll\"")
-                .code,
-            0u);
+  ASSERT_EQ(zu::test::Regsvr32(), 0u);
 
   // The maker's download server with one driver package.
   const std::string package = zu::test::ReadFileBytes(zu::test::SignedInstaller(L"vexa.exe"));
@@ -161,10 +147,7 @@ TEST(SelfUpdateRoad, DISABLED_Prepare) {
   ::CreateDirectoryW(L"C:\\ZuControl", nullptr);
   ASSERT_TRUE(::CopyFileW((zu::test::BinDir() + L"\\ZUAC.dll").c_str(), kControl, FALSE));
   ASSERT_TRUE(zu::test::WriteFileBytes(L"C:\\ZuControl\\Version.txt", "4.0.00.01010\r\n"));
-  ASSERT_EQ(zu::test::RunCaptured(zu::test::SystemFile(L"regsvr32.exe"),
-                                  std::wstring(L"/s \"") + kControl + L"\"")
-                .code,
-            0u);
+  ASSERT_EQ(zu::test::Regsvr32(false, kControl), 0u);
   const std::string package = zu::test::ReadFileBytes(zu::test::SignedInstaller(L"vexa.exe"));
   zu::test::LoopbackHttpServer server(
       {{"/pub/ZuRoadControl.exe", zu::test::LoopbackHttpServer::Reply::With(200, package)}});

@@ -29,6 +29,7 @@ namespace {
 
 using zu::test::EngineServers;
 using zu::test::JsString;
+using zu::test::Lines;
 using zu::test::Person;
 using zu::test::Utf8;
 
@@ -72,13 +73,6 @@ std::string Offer(const std::wstring& version, const std::wstring& url,
          JsString(url) + ", " + JsString(failed_url) + ", " + std::to_string(size) + "));\n";
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  for (std::size_t at = 0, nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1)
-    lines.push_back(text.substr(at, nl - at));
-  return lines;
-}
-
 class SelfUpdateE2E : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -88,13 +82,10 @@ class SelfUpdateE2E : public ::testing::Test {
     ::CreateDirectoryW(L"C:\\Update", nullptr);
     ::CreateDirectoryW(kControlDir, nullptr);
     ::CopyFileW((zu::test::BinDir() + L"\\ZUAC.dll").c_str(), kControl, FALSE);
-    registered_ = zu::test::RunCaptured(zu::test::SystemFile(L"regsvr32.exe"),
-                                        std::wstring(L"/s \"") + kControl + L"\"")
-                      .code == 0u;
+    registered_ = zu::test::Regsvr32(false, kControl) == 0u;
   }
   static void TearDownTestSuite() {
-    zu::test::RunCaptured(zu::test::SystemFile(L"regsvr32.exe"),
-                          std::wstring(L"/u /s \"") + kControl + L"\"");
+    zu::test::Regsvr32(true, kControl);
     for (const wchar_t* name : {L"ZUAC.dll", L"ZUAC.dll.old", L"Version.txt", L"installer.log"})
       ::DeleteFileW((std::wstring(kControlDir) + L"\\" + name).c_str());
     ::RemoveDirectoryW(kControlDir);

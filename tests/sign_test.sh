@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# scripts/sign with a throwaway code-signing PKI: the two programs, the
-# package and the programs inside the package carry a signature of "Vexa
-# Corporation" that verifies up to the root; the build stays unsigned.
+# scripts/sign with the test PKI (the zu_test_pki target): the two
+# programs, the package and the programs inside the package carry a
+# signature of "Vexa Corporation" that verifies up to the root; the build
+# stays unsigned.
 #   sign_test.sh BUILD_DIR
 set -euo pipefail
 export ZU_BUILD=$1
 root=$(cd "$(dirname "$0")/.." && pwd)
+pki=$ZU_BUILD/testpki/work
+for f in root.crt vexa.key vexa.chain other.crt; do
+  [ -f "$pki/$f" ] || { echo "sign-test: $pki/$f missing (build zu_test_pki)"; exit 1; }
+done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -15,18 +20,11 @@ fail() {
   failed=1
 }
 
-openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 30 \
-  -subj "/CN=ZU Sign Test Root" -addext basicConstraints=critical,CA:TRUE 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -keyout vexa.key -out vexa.csr -subj "/CN=Vexa Corporation" 2>/dev/null
-openssl x509 -req -in vexa.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out vexa.pem -days 30 \
-  -extfile <(printf 'extendedKeyUsage=codeSigning\nkeyUsage=digitalSignature\n') 2>/dev/null
-cat vexa.pem ca.pem >chain.pem
-
-"$root/scripts/sign" --key vexa.key --cert chain.pem --out "$work/signed"
+"$root/scripts/sign" --key "$pki/vexa.key" --cert "$pki/vexa.chain" --out "$work/signed"
 
 verify() {  # FILE WHAT
   local report
-  if ! report=$(osslsigncode verify -CAfile ca.pem -in "$1" 2>&1); then
+  if ! report=$(osslsigncode verify -CAfile "$pki/root.crt" -in "$1" 2>&1); then
     fail "$2 does not verify"
     printf '%s\n' "$report" | sed 's/^/    /'
     return
@@ -48,13 +46,11 @@ for f in ZEFOUpdt.exe ZUAC.dll; do
   verify "$inner" "the package's $f"
 done
 # A signature under another root does not verify.
-openssl req -x509 -newkey rsa:2048 -nodes -keyout other.key -out other.pem -days 30 \
-  -subj "/CN=Other Root" 2>/dev/null
-osslsigncode verify -CAfile other.pem -in signed/ZUAC.dll >/dev/null 2>&1 &&
+osslsigncode verify -CAfile "$pki/other.crt" -in signed/ZUAC.dll >/dev/null 2>&1 &&
   fail "a signature verified under an unrelated root"
 # The build's own files stay unsigned.
 for f in "$ZU_BUILD/bin/ZEFOUpdt.exe" "$ZU_BUILD/bin/ZUAC.dll" "$ZU_BUILD/ZEFOUpdate.msi"; do
-  osslsigncode verify -CAfile ca.pem -in "$f" >/dev/null 2>&1 && fail "$f was signed in place"
+  osslsigncode verify -CAfile "$pki/root.crt" -in "$f" >/dev/null 2>&1 && fail "$f was signed in place"
 done
 [ $failed = 0 ] && echo "sign-test: passed"
 exit $failed

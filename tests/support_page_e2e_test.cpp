@@ -17,6 +17,7 @@
 #include "tests/support/devices.h"
 #include "tests/support/engine_servers.h"
 #include "tests/support/files.h"
+#include "tests/support/scripts.h"
 #include "tests/support/loopback_http.h"
 #include "tests/support/process.h"
 #include "tests/support/registry.h"
@@ -24,6 +25,8 @@
 #include "tests/support/text.h"
 
 namespace {
+
+using zu::test::Lines;
 
 const wchar_t kInternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const wchar_t kSharedInfo[] = L"SOFTWARE\\Vexa Corporation\\Shared Info";
@@ -149,17 +152,9 @@ class SupportPageE2E : public ::testing::Test {
     OfferControl(ZU_TEST_VERSION);
   }
   static void SetUpTestSuite() {
-    registered_ = RegSvr32(L"/s");
+    registered_ = zu::test::Regsvr32() == 0u;
   }
-  static void TearDownTestSuite() { RegSvr32(L"/u /s"); }
-
-  static bool RegSvr32(const std::wstring& how) {
-    wchar_t system[MAX_PATH];
-    ::GetSystemDirectoryW(system, MAX_PATH);
-    return zu::test::RunCaptured(std::wstring(system) + L"\\regsvr32.exe",
-                                 how + L" \"" + zu::test::BinDir() + L"\\ZUAC.dll\"", 60000)
-               .code == 0u;
-  }
+  static void TearDownTestSuite() { zu::test::Regsvr32(true); }
 
   zu::test::RunResult Browse(const std::wstring& address) {
     return zu::test::RunCaptured(zu::test::BinDir() + L"\\ZUPageHost.exe",
@@ -177,20 +172,6 @@ class SupportPageE2E : public ::testing::Test {
 // As the page rounds it.
 std::string PowerKb() {
   return std::to_string(static_cast<long long>(PowerInstaller().size() / 1024.0 + 0.5)) + " KB";
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
 }
 
 TEST_F(SupportPageE2E, ListsWhatAppliesToThisPcAndWhyTheRestDoesNot) {

@@ -17,9 +17,14 @@
 #include "control/engine/file_downloader.h"
 #include "control/registered_strings.h"
 #include "control/resource.h"
+#include "tests/support/files.h"
+#include "tests/support/process.h"
+#include "tests/support/run_watch.h"
 #include "tools/uiauto/uiauto.h"
 
 namespace {
+
+using zu::test::Module;
 
 constexpr DWORD kWait = 20000;
 
@@ -82,32 +87,6 @@ class HeldInstaller : public IPatchInstaller {
   int final_level_;
 };
 
-CModuleInfo Module(const std::wstring& url, std::int64_t size, bool auto_execute,
-                   const wchar_t* name) {
-  CModuleInfo m;
-  m.url = url;
-  m.size = size;
-  m.display_name = name;
-  m.auto_execute = auto_execute;
-  return m;
-}
-
-void RemoveTree(const std::wstring& folder) {
-  for (const wchar_t* ext : {L".exe", L".exeZU!"})
-    ::DeleteFileW((folder + folder.substr(folder.rfind(L'\\')) + ext).c_str());
-  ::RemoveDirectoryW(folder.c_str());
-}
-
-template <typename Pred>
-bool WaitUntil(Pred pred, DWORD ms = kWait) {
-  DWORD start = ::GetTickCount();
-  while (!pred()) {
-    if (::GetTickCount() - start > ms) return false;
-    ::Sleep(50);
-  }
-  return true;
-}
-
 std::wstring ScreenshotPath(const wchar_t* name) {
   wchar_t exe[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -124,7 +103,8 @@ class DownloadDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::CreateDirectoryW(L"C:\\Update", nullptr);
-    for (const wchar_t* f : {L"ZuDlgOne", L"ZuDlgTwo"}) RemoveTree(std::wstring(L"C:\\Update\\") + f);
+    for (const wchar_t* f : {L"ZuDlgOne", L"ZuDlgTwo"})
+      zu::test::RemoveFolder(std::wstring(L"C:\\Update\\") + f);
     ClearRegisteredStrings();
     for (auto [id, text] : std::map<long, const wchar_t*>{
              {100, L"Power"}, {200, L"Notice"}, {201, L"Some were not installed"},
@@ -141,7 +121,8 @@ class DownloadDialogTest : public ::testing::Test {
     release_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
   }
   void TearDown() override {
-    for (const wchar_t* f : {L"ZuDlgOne", L"ZuDlgTwo"}) RemoveTree(std::wstring(L"C:\\Update\\") + f);
+    for (const wchar_t* f : {L"ZuDlgOne", L"ZuDlgTwo"})
+      zu::test::RemoveFolder(std::wstring(L"C:\\Update\\") + f);
     ClearRegisteredStrings();
     ::CloseHandle(release_);
   }
@@ -209,8 +190,8 @@ TEST_F(DownloadDialogTest, DownloadViewShowsProgressAndCancelEndsTheRunKeepingTh
     EXPECT_EQ(client.bottom, size.bottom);
 
     EXPECT_TRUE(zu::ui::WaitForControl(dlg, L"Stop", kWait));
-    EXPECT_TRUE(WaitUntil(
-        [&] { return Text(dlg, IDC_DOWNLOAD_STATUS) == L"Status: 250 bytes / 400 bytes"; }));
+    EXPECT_TRUE(zu::test::WaitFor(
+        [&] { return Text(dlg, IDC_DOWNLOAD_STATUS) == L"Status: 250 bytes / 400 bytes"; }, kWait));
     EXPECT_EQ(Text(dlg, IDC_DOWNLOAD_NAME), L"Module Two");
     EXPECT_EQ(::SendMessageW(::GetDlgItem(dlg, IDC_DOWNLOAD_PROGRESS), PBM_GETPOS, 0, 0), 62);
     EXPECT_EQ(Text(dlg, IDC_DOWNLOAD_TIME).rfind(L"Remaining:", 0), 0u);
@@ -241,7 +222,9 @@ TEST_F(DownloadDialogTest, InstallingViewCountsInstallersAndIgnoresCancel) {
     for (int i = 0; i < 4; ++i) {
       HWND dlg = zu::ui::WaitForWindow(titles[i], L"#32770", kWait);
       ASSERT_NE(dlg, nullptr) << i;
-      EXPECT_TRUE(WaitUntil([&] { return Text(dlg, IDC_DOWNLOAD_NAME) == names[i]; })) << i;
+      EXPECT_TRUE(
+          zu::test::WaitFor([&] { return Text(dlg, IDC_DOWNLOAD_NAME) == names[i]; }, kWait))
+          << i;
       for (int id : {IDC_DOWNLOAD_TIME, IDC_DOWNLOAD_STATUS, IDC_DOWNLOAD_PROGRESS, IDCANCEL})
         EXPECT_FALSE(Visible(dlg, id)) << id;
       RECT r = {};
@@ -300,7 +283,7 @@ TEST_F(DownloadDialogTest, RestartAndShutdownNoticesThenWindowsEndsTheSessionOrT
 TEST_F(DownloadDialogTest, OnBatteryTheRunPausesAndGoesOnOrEndsWithThePower) {
   for (bool mains_back : {true, false}) {
     SCOPED_TRACE(mains_back ? "mains back" : "still on battery");
-    RemoveTree(L"C:\\Update\\ZuDlgOne");
+    zu::test::RemoveFolder(L"C:\\Update\\ZuDlgOne");
     plan_[L"http://h/ZuDlgOne.exe"] = {std::string(10, '1'), release_};
     CFileDownloader downloader(world_);
     downloader.modules().Add(Module(L"http://h/ZuDlgOne.exe", 10, false, L"One"));
@@ -316,7 +299,7 @@ TEST_F(DownloadDialogTest, OnBatteryTheRunPausesAndGoesOnOrEndsWithThePower) {
       g_on_battery = !mains_back;
       EXPECT_TRUE(zu::ui::CloseMessageBox(L"Power", L"OK", kWait, nullptr));
       if (!mains_back) return;  // the run is cancelled
-      EXPECT_TRUE(WaitUntil([&] { return !downloader.paused(); }));
+      EXPECT_TRUE(zu::test::WaitFor([&] { return !downloader.paused(); }, kWait));
       ::SetEvent(release_);
       // Downloads only: the closing notice.
       EXPECT_TRUE(zu::ui::CloseMessageBox(L"Notice", L"OK", kWait, nullptr));

@@ -24,7 +24,11 @@
 namespace {
 
 using Log = zu::test::RunLog;
+using zu::test::FileExists;
+using zu::test::Module;
 using zu::test::NoteRun;
+using zu::test::ReadFileBytes;
+using zu::test::RemoveFolder;
 
 bool g_proxy = false;
 BOOL WINAPI FakeConnectedState(LPDWORD flags, DWORD) {
@@ -99,44 +103,10 @@ const wchar_t* const kFolders[] = {L"ZuEngOne", L"ZuEngTwo", L"ZuEngThree", L"Zu
                                    L"ZuEngFive"};
 
 std::wstring Folder(const wchar_t* base) { return std::wstring(L"C:\\Update\\") + base; }
-std::string ReadAll(const std::wstring& path) {
-  zu::UniqueFile f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!f) return "<missing>";
-  std::string s(1 << 16, '\0');
-  DWORD n = 0;
-  ::ReadFile(f.get(), s.data(), static_cast<DWORD>(s.size()), &n, nullptr);
-  s.resize(n);
-  return s;
-}
-void WriteAll(const std::wstring& path, const std::string& bytes) {
+// A file a run left in its module's folder.
+void Leave(const std::wstring& path, const std::string& bytes) {
   ::CreateDirectoryW(path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
-  zu::UniqueFile f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD n = 0;
-  ::WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-}
-bool Exists(const std::wstring& path) {
-  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-void RemoveFolder(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE h = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (h != INVALID_HANDLE_VALUE) {
-    do ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-    while (::FindNextFileW(h, &found));
-    ::FindClose(h);
-  }
-  ::RemoveDirectoryW(folder.c_str());
-}
-
-CModuleInfo Module(const std::wstring& url, std::int64_t size, bool auto_execute = false,
-                   const wchar_t* name = L"Module") {
-  CModuleInfo m;
-  m.url = url;
-  m.size = size;
-  m.display_name = name;
-  m.auto_execute = auto_execute;
-  return m;
+  zu::test::WriteFileBytes(path, bytes);
 }
 
 const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
@@ -198,9 +168,9 @@ class FileDownloaderTest : public ::testing::Test {
 TEST_F(FileDownloaderTest, DownloadOnlyRunSkipsDoneModulesResumesAndMovesEveryFileIntoPlace) {
   zu::test::WriteRaw(HKEY_CURRENT_USER, kDesktopKey, L"ScreenSaveActive",
                         zu::test::Sz(L"1"));
-  WriteAll(L"C:\\Update\\ZuEngOne\\ZuEngOne.exe", "already here");
-  WriteAll(L"C:\\Update\\ZuEngTwo\\ZuEngTwo.binZU!", std::string(20, 't'));
-  WriteAll(L"C:\\Update\\ZuEngThree\\ZuEngThree.datZU!", "first-twelve");
+  Leave(L"C:\\Update\\ZuEngOne\\ZuEngOne.exe", "already here");
+  Leave(L"C:\\Update\\ZuEngTwo\\ZuEngTwo.binZU!", std::string(20, 't'));
+  Leave(L"C:\\Update\\ZuEngThree\\ZuEngThree.datZU!", "first-twelve");
   fetches_[L"http://h.example/ZuEngThree.dat"] = {"+eighteen-more-byt"};
   fetches_[L"https://h.example/x/ZuEngFour.cab"] = {"size0"};
 
@@ -214,14 +184,14 @@ TEST_F(FileDownloaderTest, DownloadOnlyRunSkipsDoneModulesResumesAndMovesEveryFi
                       L"http https://h.example/x/ZuEngFour.cab resume=1 from=0", L"notify 0",
                       L"notify 30", L"ask Notice: Not all installed", L"notify 12",
                       L"allow sleep"}));
-  EXPECT_EQ(ReadAll(L"C:\\Update\\ZuEngOne\\ZuEngOne.exe"), "already here");
-  EXPECT_EQ(ReadAll(L"C:\\Update\\ZuEngTwo\\ZuEngTwo.bin"), std::string(20, 't'));
-  EXPECT_EQ(ReadAll(L"C:\\Update\\ZuEngThree\\ZuEngThree.dat"), "first-twelve+eighteen-more-byt");
-  EXPECT_EQ(ReadAll(L"C:\\Update\\ZuEngFour\\ZuEngFour.cab"), "size0");
+  EXPECT_EQ(ReadFileBytes(L"C:\\Update\\ZuEngOne\\ZuEngOne.exe"), "already here");
+  EXPECT_EQ(ReadFileBytes(L"C:\\Update\\ZuEngTwo\\ZuEngTwo.bin"), std::string(20, 't'));
+  EXPECT_EQ(ReadFileBytes(L"C:\\Update\\ZuEngThree\\ZuEngThree.dat"), "first-twelve+eighteen-more-byt");
+  EXPECT_EQ(ReadFileBytes(L"C:\\Update\\ZuEngFour\\ZuEngFour.cab"), "size0");
   for (const wchar_t* partial : {L"C:\\Update\\ZuEngTwo\\ZuEngTwo.binZU!",
                                  L"C:\\Update\\ZuEngThree\\ZuEngThree.datZU!",
                                  L"C:\\Update\\ZuEngFour\\ZuEngFour.cabZU!"})
-    EXPECT_FALSE(Exists(partial)) << partial;
+    EXPECT_FALSE(FileExists(partial)) << partial;
   EXPECT_EQ(last_progress_.done, 12u + 20 + 30 + 5);
   EXPECT_EQ(last_progress_.index, 3);
   EXPECT_EQ(ZuLastError(), kZuErrorSuccess);
@@ -231,26 +201,26 @@ TEST_F(FileDownloaderTest, DownloadOnlyRunSkipsDoneModulesResumesAndMovesEveryFi
 }
 
 TEST_F(FileDownloaderTest, ResumeAnsweredNoFetchesWholeAndAProxyStopsFtpResumeDetection) {
-  WriteAll(L"C:\\Update\\ZuEngOne\\ZuEngOne.exeZU!", "old");
+  Leave(L"C:\\Update\\ZuEngOne\\ZuEngOne.exeZU!", "old");
   fetches_[L"http://h.example/ZuEngOne.exe"] = {"whole"};
   EXPECT_EQ(RunWith({Module(L"http://h.example/ZuEngOne.exe", 5)}, {IDNO}),
             (Log{L"keep awake", L"ask Resume?: Continue the download?",
                  L"http http://h.example/ZuEngOne.exe resume=0 from=3", L"notify 0", L"notify 30",
                  L"ask Notice: Not all installed", L"notify 12", L"allow sleep"}));
-  EXPECT_EQ(ReadAll(L"C:\\Update\\ZuEngOne\\ZuEngOne.exe"), "whole");
+  EXPECT_EQ(ReadFileBytes(L"C:\\Update\\ZuEngOne\\ZuEngOne.exe"), "whole");
 
   // Behind a proxy a run that starts with another FTP server asks nothing.
   g_proxy = true;
-  WriteAll(L"C:\\Update\\ZuEngTwo\\ZuEngTwo.binZU!", "part");
+  Leave(L"C:\\Update\\ZuEngTwo\\ZuEngTwo.binZU!", "part");
   fetches_[L"ftp://other.example/ZuEngTwo.bin"] = {"all of it"};
   Log log = RunWith({Module(L"ftp://other.example/ZuEngTwo.bin", 9)});
   EXPECT_EQ(log.at(1), L"ftp ftp://other.example/ZuEngTwo.bin resume=0 from=4");
   // ...but the maker's own server resumes.
-  WriteAll(L"C:\\Update\\ZuEngThree\\ZuEngThree.datZU!", "part");
+  Leave(L"C:\\Update\\ZuEngThree\\ZuEngThree.datZU!", "part");
   fetches_[L"ftp://ftp.vexa.example/pub/ZuEngThree.dat"] = {"rest"};
   log = RunWith({Module(L"ftp://ftp.vexa.example/pub/ZuEngThree.dat", 8)});
   EXPECT_EQ(log.at(1), L"ask Resume?: Continue the download?");
-  EXPECT_EQ(ReadAll(L"C:\\Update\\ZuEngThree\\ZuEngThree.dat"), "partrest");
+  EXPECT_EQ(ReadFileBytes(L"C:\\Update\\ZuEngThree\\ZuEngThree.dat"), "partrest");
 }
 
 TEST_F(FileDownloaderTest, FailuresEndTheRunWithTheirCodeAndKeepOnlyResumableParts) {
@@ -287,19 +257,20 @@ TEST_F(FileDownloaderTest, FailuresEndTheRunWithTheirCodeAndKeepOnlyResumablePar
     EXPECT_EQ(log[log.size() - 2], c.notice);
     EXPECT_EQ(log.back(), L"allow sleep");
     EXPECT_EQ(ZuLastError(), c.error);
-    EXPECT_EQ(ReadAll(L"C:\\Update\\ZuEngOne\\ZuEngOne.exeZU!"), c.partial_after);
-    EXPECT_FALSE(Exists(L"C:\\Update\\ZuEngOne\\ZuEngOne.exe"));
+    const std::wstring partial = L"C:\\Update\\ZuEngOne\\ZuEngOne.exeZU!";
+    EXPECT_EQ(FileExists(partial) ? ReadFileBytes(partial) : "<missing>", c.partial_after);
+    EXPECT_FALSE(FileExists(L"C:\\Update\\ZuEngOne\\ZuEngOne.exe"));
     // Nothing after a failed module is fetched.
     for (const std::wstring& line : log) EXPECT_EQ(line.find(L"ZuEngTwo"), std::wstring::npos);
   }
 }
 
 TEST_F(FileDownloaderTest, APartialFileLongerThanItsModuleStartsOver) {
-  WriteAll(L"C:\\Update\\ZuEngOne\\ZuEngOne.exeZU!", "fifteen bytes!!");
+  Leave(L"C:\\Update\\ZuEngOne\\ZuEngOne.exeZU!", "fifteen bytes!!");
   fetches_[L"http://h/ZuEngOne.exe"] = {"ten bytes!"};
   Log log = RunWith({Module(L"http://h/ZuEngOne.exe", 10)});
   EXPECT_EQ(log.at(2), L"http http://h/ZuEngOne.exe resume=1 from=0");
-  EXPECT_EQ(ReadAll(L"C:\\Update\\ZuEngOne\\ZuEngOne.exe"), "ten bytes!");
+  EXPECT_EQ(ReadFileBytes(L"C:\\Update\\ZuEngOne\\ZuEngOne.exe"), "ten bytes!");
 }
 
 TEST_F(FileDownloaderTest, OnBatteryTheRunAsksAndEndsUnlessMainsComesBack) {

@@ -37,17 +37,11 @@ const wchar_t kOld[] = L"4.0.00.01010";
 const wchar_t kNew[] = L"4.0.00.02000";
 const std::string kBody = "signed installer";
 
-void RemoveFolder() {
-  for (const wchar_t* suffix : {L"", L"ZU!"})
-    ::DeleteFileW((std::wstring(kInstaller) + suffix).c_str());
-  ::RemoveDirectoryW(kFolder);
-}
-
 class SelfDownloaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::CreateDirectoryW(L"C:\\Update", nullptr);
-    RemoveFolder();
+    zu::test::RemoveFolder(kFolder);
     ClearRegisteredStrings();
     for (auto [id, text] : std::map<long, const wchar_t*>{{100, L"Self update"},
                                                           {101, L"Continue?"},
@@ -88,7 +82,7 @@ class SelfDownloaderTest : public ::testing::Test {
     world_.version_text = [this] { return version_; };
   }
   void TearDown() override {
-    RemoveFolder();
+    zu::test::RemoveFolder(kFolder);
     ClearRegisteredStrings();
   }
 
@@ -171,7 +165,7 @@ TEST_F(SelfDownloaderTest, EveryInstallerRoadEndsWithTheVerifiedVersionOrAFailur
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    RemoveFolder();
+    zu::test::RemoveFolder(kFolder);
     signed_ = c.signed_installer;
     flags_.clear();
     Log expected = head;
@@ -212,7 +206,7 @@ TEST_F(SelfDownloaderTest, AFailedOrCancelledDownloadFailsTheUpdateAndKeepsWhatC
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    RemoveFolder();
+    zu::test::RemoveFolder(kFolder);
     fetch_ = c.body;
     fetch_result_ = c.result;
     fetch_error_ = c.error;

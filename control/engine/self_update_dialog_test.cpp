@@ -39,12 +39,6 @@ BOOL WINAPI FakePowerStatus(LPSYSTEM_POWER_STATUS status) {
 std::wstring Text(HWND dlg, int id) { return zu::ui::ReadWindowText(::GetDlgItem(dlg, id)); }
 bool Visible(HWND dlg, int id) { return ::IsWindowVisible(::GetDlgItem(dlg, id)) != FALSE; }
 
-void RemoveFolder() {
-  for (const wchar_t* name : {L"\\ZuSelfDlg.exe", L"\\ZuSelfDlg.exeZU!"})
-    ::DeleteFileW((std::wstring(kFolder) + name).c_str());
-  ::RemoveDirectoryW(kFolder);
-}
-
 // The raw bytes of a dialog template in the control's resources.
 std::string Template(int id) {
   HMODULE module = CZUAXApp::Instance().module();
@@ -58,7 +52,7 @@ class SelfUpdateDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::CreateDirectoryW(L"C:\\Update", nullptr);
-    RemoveFolder();
+    zu::test::RemoveFolder(kFolder);
     ClearRegisteredStrings();
     for (auto [id, text] : std::map<long, const wchar_t*>{
              {100, L"Self update"}, {300, L"Updating "}, {301, L"Status:"}, {302, L"bytes"},
@@ -99,7 +93,7 @@ class SelfUpdateDialogTest : public ::testing::Test {
     pages_.open = [this](const std::wstring& address) { opened_.push_back(address); };
   }
   void TearDown() override {
-    RemoveFolder();
+    zu::test::RemoveFolder(kFolder);
     ClearRegisteredStrings();
     ::CloseHandle(step_);
   }
@@ -188,7 +182,7 @@ TEST_F(SelfUpdateDialogTest, CancelWhileDownloadingFailsTheUpdateAndOpensTheFail
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.answers << " " << c.failed_url);
-    RemoveFolder();
+    zu::test::RemoveFolder(kFolder);
     page_answers_ = c.answers;
     probed_.clear();
     opened_.clear();

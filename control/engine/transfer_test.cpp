@@ -41,12 +41,6 @@ class Progress : public ITransferProgress {
   std::uint64_t current_ = 0;
 };
 
-std::wstring TempPartial(const std::wstring& name) {
-  wchar_t dir[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, dir);
-  return std::wstring(dir) + L"zu_xfer_" + name + L".binZU!";
-}
-
 class TransferTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -139,7 +133,7 @@ TEST_F(TransferTest, HttpAnswersAndFaults) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     servers_->ClearLog();
-    const std::wstring partial = TempPartial(L"http");
+    const std::wstring partial = zu::test::TempPath(L"zu_xfer_http.binZU!");
     zu::test::WriteFileBytes(partial, served.substr(0, c.part_before));
     Progress progress(c.resume, std::string(c.what) == "cancelled" ? 65536 : 0);
     SetZuLastError(0);
@@ -217,7 +211,7 @@ TEST_F(TransferTest, FtpPlainAndResumingPaths) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     servers_->ClearLog();
-    const std::wstring partial = TempPartial(L"ftp");
+    const std::wstring partial = zu::test::TempPath(L"zu_xfer_ftp.binZU!");
     zu::test::WriteFileBytes(partial, served.substr(0, c.part_before));
     Progress progress(c.resume);
     SetZuLastError(c.error == kUnchanged ? kUnchanged : 0);
@@ -250,7 +244,7 @@ TEST_F(TransferTest, BehindAProxyOnlyTheMakersFtpServerResumes) {
   zu::ScopedOverride<zu::seams::InternetGetConnectedStateFn> proxy(
       zu::seams::internet_get_connected_state, &BehindAProxy);
   const std::string served = Served();
-  const std::wstring partial = TempPartial(L"proxy");
+  const std::wstring partial = zu::test::TempPath(L"zu_xfer_proxy.binZU!");
   zu::test::WriteFileBytes(partial, served.substr(0, 1000));
   Progress progress(/*resume=*/true);
   EXPECT_EQ(FtpTransfer({EngineServers::Ftp("127.0.0.5", "whole.bin"), partial, kSize}, progress),

@@ -9,18 +9,13 @@
 
 #include "common/framework/handle.h"
 #include "tests/support/files.h"
+#include "tests/support/process.h"
 #include "tests/support/registry.h"
 #include "tests/support/text.h"
 
 namespace zu::test {
 
 namespace {
-
-std::wstring Env(const wchar_t* name) {
-  wchar_t value[1024] = {};
-  DWORD n = ::GetEnvironmentVariableW(name, value, 1024);
-  return n > 0 && n < 1024 ? std::wstring(value, n) : std::wstring();
-}
 
 std::string LastSegment(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 

@@ -54,6 +54,17 @@ bool FileExists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+void RemoveFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE h = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (h != INVALID_HANDLE_VALUE) {
+    do ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+    while (::FindNextFileW(h, &found));
+    ::FindClose(h);
+  }
+  ::RemoveDirectoryW(folder.c_str());
+}
+
 std::string ReadFileBytes(const std::wstring& path) {
   UniqueFile f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_EXISTING, 0, nullptr));

@@ -15,6 +15,9 @@ std::wstring SpecialFolder(int csidl);
 std::wstring SystemFile(const wchar_t* name);  // in the system folder: regsvr32.exe, cscript.exe
 std::wstring TempPath(const std::wstring& name);  // in the temporary folder
 bool FileExists(const std::wstring& path);
+// Removes the files in the folder, then the folder (a test's scratch folder
+// with no folders in it).
+void RemoveFolder(const std::wstring& folder);
 std::string ReadFileBytes(const std::wstring& path);  // empty when unreadable
 // Replaces the file's content; false when it cannot be written.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);

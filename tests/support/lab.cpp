@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <gtest/gtest.h>
+
 #include "tests/support/files.h"
 #include "tests/support/registry.h"
 
@@ -62,6 +64,15 @@ void InstallSettingsFile() {
       nullptr, (SpecialFolder(CSIDL_COMMON_APPDATA) + L"\\Vexa Corporation\\ZEFO Update").c_str(),
       nullptr);
   ::CopyFileW((BinDir() + L"\\install\\ZU.ini").c_str(), SettingsFile().c_str(), FALSE);
+}
+
+void PointAgentAt(const std::wstring& info_base, DWORD pulse_ms) {
+  const wchar_t kUserKey[] = L"Software\\Vexa Corporation\\ZEFO Update\\4.0";
+  ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kUserKey, L"FirstRun", 0));
+  ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kUserKey, L"_Debug_PulseInterval", pulse_ms));
+  InstallSettingsFile();
+  ASSERT_TRUE(::WritePrivateProfileStringW(L"Setting", L"InfoFileURLBase", info_base.c_str(),
+                                           SettingsFile().c_str()));
 }
 
 std::wstring SettingsFile() {

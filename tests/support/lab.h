@@ -35,6 +35,10 @@ bool RecordBrowserStarts(const std::wstring& log);
 std::wstring SettingsFile();  // C:\ProgramData\Vexa Corporation\ZEFO Update\ZU.ini
 // The settings file as the installer leaves it (the built template).
 void InstallSettingsFile();
+// Points the installed agent at a test server: no first run, a pulse every
+// pulse_ms, and the settings file as installed with its info files under
+// info_base. A value that cannot be written fails the test.
+void PointAgentAt(const std::wstring& info_base, DWORD pulse_ms);
 // Sends a tray menu command (ID_TRAY_*) where the menu sends it: to the
 // window that owns the menu, "Icon Menu". False when there is none.
 bool ChooseTrayMenuItem(UINT id);

@@ -10,19 +10,13 @@
 #include <vector>
 
 #include "tests/support/process.h"
+#include "tests/support/scripts.h"
 
 namespace zu::test {
-
-std::wstring AllowedPageAddress();  // a page of the allow-list
-inline constexpr wchar_t kRefusedPageAddress[] =
-    L"http://www.refused-host.example/zefo/update/index.html";
 
 // Exit code 0 when every check held; under token when given.
 RunResult RunPage(const std::wstring& address, const std::string& script,
                   HANDLE token = nullptr, DWORD ms = 300000);
-
-// A JScript string literal of the text (UTF-8).
-std::string JsString(const std::wstring& text);
 
 // The dialogs of a page's run as a person sees them: the download titles
 // (the page's text 300 "Downloading " with the counter) in the order they

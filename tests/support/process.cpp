@@ -88,6 +88,13 @@ RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD m
   return r;
 }
 
+std::wstring Env(const wchar_t* name) {
+  std::wstring value(::GetEnvironmentVariableW(name, nullptr, 0), L'\0');
+  if (value.empty()) return value;
+  value.resize(::GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
+  return value;
+}
+
 bool IsChild(const wchar_t* mode) {
   wchar_t value[64] = {};
   const DWORD n = ::GetEnvironmentVariableW(kModeVariable, value, 64);

@@ -38,6 +38,9 @@ struct RunResult {
 RunResult RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD ms = 120000,
                       HANDLE token = nullptr);
 
+// The environment variable's value; empty when it is not set.
+std::wstring Env(const wchar_t* name);
+
 // Waits until pred() holds, polling.
 template <typename Pred>
 bool WaitFor(Pred pred, DWORD ms) {

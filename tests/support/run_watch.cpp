@@ -2,6 +2,16 @@
 
 namespace zu::test {
 
+CModuleInfo Module(const std::wstring& url, std::int64_t size, bool auto_execute,
+                   const wchar_t* name) {
+  CModuleInfo m;
+  m.url = url;
+  m.size = size;
+  m.display_name = name;
+  m.auto_execute = auto_execute;
+  return m;
+}
+
 namespace {
 
 RunLog* g_log = nullptr;

@@ -17,10 +17,15 @@
 #include "common/platform_seams.h"
 #include "control/engine/download_run.h"
 #include "control/engine/engine_seams.h"
+#include "control/engine/module_list.h"
 
 namespace zu::test {
 
 using RunLog = std::vector<std::wstring>;
+
+// A module as a page queues it with AddModuleInfo.
+CModuleInfo Module(const std::wstring& url, std::int64_t size, bool auto_execute = false,
+                   const wchar_t* name = L"Module");
 
 // Adds a line to the live watch's log; nothing without one.
 void NoteRun(const std::wstring& line);

@@ -13,18 +13,23 @@ namespace zu::test {
 
 inline constexpr DWORD kScriptWait = 120000;
 
-// regsvr32 /s (with unregister: /u /s) on the built ZUAC.dll; its exit
-// code, empty when it did not end.
-std::optional<DWORD> Regsvr32(bool unregister = false);
+// regsvr32 /s (with unregister: /u /s) on the DLL, the built ZUAC.dll
+// unless given; its exit code, empty when it did not end.
+std::optional<DWORD> Regsvr32(bool unregister = false, const std::wstring& dll = {});
+
+std::wstring AllowedPageAddress();  // a page of the allow-list
+inline constexpr wchar_t kRefusedPageAddress[] =
+    L"http://www.refused-host.example/zefo/update/index.html";
 
 std::wstring PageHost();  // the built ZUPageHost.exe
 bool HavePageHost();
 
 // Writes content to file_name in the temporary folder (a .js script or an
 // .htm page), runs it in the page host at the address with the options
-// given, and removes the file again.
+// given (under token when given), and removes the file again.
 RunResult RunInPageHost(const std::wstring& address, const std::wstring& file_name,
-                        const std::string& content, const std::wstring& options = L"");
+                        const std::string& content, const std::wstring& options = L"",
+                        HANDLE token = nullptr, DWORD ms = kScriptWait);
 // Writes the script to file_name in the temporary folder, runs it with
 // cscript and removes the file again.
 RunResult RunInCscript(const std::wstring& file_name, const std::string& script);

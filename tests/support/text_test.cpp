@@ -6,6 +6,7 @@
 
 namespace {
 
+using zu::test::Lines;
 using zu::test::Utf16;
 using zu::test::Utf8;
 
@@ -46,6 +47,13 @@ TEST(TextConversion, MalformedInputBecomesReplacementCharacters) {
     EXPECT_EQ(Utf8(std::wstring(1, static_cast<wchar_t>(0xD800)) + L"a"), "\xef\xbf\xbd" "a");
     EXPECT_EQ(Utf8(std::wstring(1, static_cast<wchar_t>(0xDC00))), "\xef\xbf\xbd");
   }
+}
+
+TEST(TextLines, EachEndedByANewlineAndALastOneWithout) {
+  using L = std::vector<std::string>;
+  EXPECT_EQ(Lines(""), L{});
+  EXPECT_EQ(Lines("a\n\nb\n"), (L{"a", "", "b"}));
+  EXPECT_EQ(Lines("a\nlast"), (L{"a", "last"}));
 }
 
 }  // namespace

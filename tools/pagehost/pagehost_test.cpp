@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "common/framework/handle.h"
 #include "tests/support/loopback_http.h"
 #include "tests/support/files.h"
+#include "tests/support/process.h"
 #include "tests/support/scripts.h"
 
 namespace {
@@ -195,22 +195,18 @@ TEST_F(PageHostTest, TheBrowserWindowShowsThePageUntilItIsClosed) {
   zu::test::LoopbackHttpServer server(
       {{"/support.html", zu::test::LoopbackHttpServer::Reply::With(200, kServedPage)}});
   ASSERT_TRUE(server.ok());
-  std::wstring command = L"\"" + zu::test::PageHost() + L"\" --allow-unsafe " + server.Url("/support.html");
-  STARTUPINFOW si = {};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi = {};
-  ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                               nullptr, nullptr, &si, &pi));
-  zu::UniqueHandle process(pi.hProcess), thread(pi.hThread);
+  const zu::test::Process process = zu::test::Process::Start(
+      zu::test::PageHost(), L"--allow-unsafe " + server.Url("/support.html"));
+  ASSERT_TRUE(process);
   HWND window = nullptr;
-  for (int i = 0; i < 600 && !window; ++i) {
+  zu::test::WaitFor([&] {
     window = ::FindWindowW(L"ZUPageHost Window", L"ZEFO & Support - ZUPageHost");
-    if (!window) ::Sleep(100);
-  }
+    return window != nullptr;
+  }, 60000);
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(::IsWindowVisible(window));
   // The page ran to its end and still shows, until the user closes it.
-  EXPECT_EQ(::WaitForSingleObject(process.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_FALSE(process.WaitExit(500));
   HWND text = ::FindWindowExW(window, nullptr, L"EDIT", nullptr);
   ASSERT_NE(text, nullptr);
   wchar_t shown[1024] = {};
@@ -219,9 +215,8 @@ TEST_F(PageHostTest, TheBrowserWindowShowsThePageUntilItIsClosed) {
   EXPECT_EQ(std::wstring(shown), L"Updates\r\nhref " + address + L"\r\nURL " + address +
                                      L" same true\r\n[x] Touch pad\r\ntitle ZEFO & Support\r\n");
   ::PostMessageW(window, WM_CLOSE, 0, 0);
-  ASSERT_EQ(::WaitForSingleObject(process.get(), 30000), static_cast<DWORD>(WAIT_OBJECT_0));
   DWORD code = 99;
-  ::GetExitCodeProcess(process.get(), &code);
+  ASSERT_TRUE(process.WaitExit(30000, &code));
   EXPECT_EQ(code, 0u);
 }
 
